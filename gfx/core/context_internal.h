@@ -1,0 +1,55 @@
+// Internal view of the graphics context, the drawing state and the screen
+// set-up, shared by the graphics runtime's own sources.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "gfx/gfx.h"
+
+namespace gfx {
+
+// The open screen, or null (same as gfx_context()).
+GfxContext* context();
+
+// The display drivers the set-up searches, in order. Empty until a
+// platform binding registers its drivers.
+std::span<const GfxDriver* const> driver_list();
+// Replaces the driver list (tests install fake drivers); an empty span
+// restores the platform's list.
+void set_driver_list(std::span<const GfxDriver* const> drivers);
+
+// The null driver: lock and unlock do nothing, every other slot is empty.
+extern const GfxDriver null_driver;
+
+// Test hook: the n-th allocation of the next screen set-ups fails (1 = the
+// first); 0 disables. Lets tests walk every allocation-failure path.
+void set_alloc_failure_countdown(int n);
+
+// The console-service table a screen installs while it is open.
+const ConsoleHooks& graphics_hooks();
+
+// Selects target (an image buffer or null for the work page). Returns
+// false, with the work page selected, when an image header is unusable
+// (bad bytes per pixel, sizes whose rows would overflow 32-bit offsets)
+// or the row table cannot grow.
+bool select_target(GfxDrawState* state, const void* target);
+
+// Rebuilds state->line for the h rows of page `page`.
+void point_rows_at_page(GfxDrawState* state, int32_t page);
+
+// Graphics versions of the page services (slots page_copy and page_set).
+int32_t graphics_page_copy(int32_t src, int32_t dst);
+int32_t graphics_page_set(int32_t work, int32_t visible);
+
+// Allocates zero-filled text cells for every page (replacing old ones) and
+// fills the work page's with blanks in the state's colours. False when
+// memory ran out (the context then has no cells).
+bool alloc_text_cells(GfxContext* ctx, int32_t work_page, uint32_t fg, uint32_t bg);
+void free_text_cells(GfxContext* ctx);
+// Sets cells (col0..col1, row0..row1), inclusive and clipped, to ch/fg/bg.
+void fill_cells(GfxContext* ctx, int32_t page, int32_t col0, int32_t row0, int32_t col1,
+                int32_t row1, int16_t ch, uint32_t fg, uint32_t bg);
+
+}  // namespace gfx

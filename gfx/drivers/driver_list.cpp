@@ -1,0 +1,29 @@
+// The display drivers the screen set-up tries, in order. Platform bindings
+// add theirs here; with none, only the null screen can be opened.
+#include <vector>
+
+#include "gfx/core/context_internal.h"
+
+namespace gfx {
+namespace {
+
+std::span<const GfxDriver* const> platform_drivers() { return {}; }
+
+std::vector<const GfxDriver*>& override_list() {
+    static std::vector<const GfxDriver*> list;
+    return list;
+}
+
+}  // namespace
+
+std::span<const GfxDriver* const> driver_list() {
+    const auto& o = override_list();
+    if (!o.empty()) return {o.data(), o.size()};
+    return platform_drivers();
+}
+
+void set_driver_list(std::span<const GfxDriver* const> drivers) {
+    override_list().assign(drivers.begin(), drivers.end());
+}
+
+}  // namespace gfx

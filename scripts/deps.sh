@@ -1,0 +1,27 @@
+# Installs the Debian packages named in the arguments that are missing.
+# Sourced by the project's scripts; needs root for apt-get (otherwise prints
+# the command to run).
+install_missing() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing missing packages: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Not root: run  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    return 1
+  fi
+  if [ -z "${LICHTBOX_APT_UPDATED:-}" ]; then
+    apt-get update -qq || return 1
+    export LICHTBOX_APT_UPDATED=1
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" || return 1
+}
+
+BUILD_PACKAGES=(cmake ninja-build g++ gcc pkg-config libgtest-dev libgmock-dev libbenchmark-dev libx11-dev)
