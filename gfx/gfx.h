@@ -281,9 +281,133 @@ int32_t gfx_lzw_decode(const uint8_t* input, size_t input_len, uint8_t* output,
                        size_t* output_count);
 
 /* ---- drawing primitives (begin) ---- */
+/* -- lines, boxes, circles -- */
+
+/* Draws on target (null: work page) a line (kind 0), a filled box (kind 2)
+ * or a box outline (any other kind) between (x1, y1) and (x2, y2). style:
+ * 16-bit dash pattern, 0xFFFF solid, first position tested with bit 15.
+ * flags: CoordKind in bits 0-2, GFX_COLOR_OMITTED. The last point becomes
+ * the second point. */
+void gfx_line(void* target, float x1, float y1, float x2, float y2, uint32_t color,
+              int32_t kind, uint32_t style, uint32_t flags);
+/* Box in pixels of the current target, x1 <= x2 and y1 <= y2, colour in the
+ * target's pixel format; clipped to the view. */
+void gfx_box(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, int32_t filled,
+             uint32_t style);
+/* Draws an ellipse of semi-axes derived from radius and aspect (0: the
+ * screen's default) around (x, y) on target (null: work page): the full
+ * ellipse, filled when fill is non-zero, for start 0 and end 6.283186f;
+ * otherwise the arc from start to end (radians, counter-clockwise), with a
+ * radius to the centre for each negative angle. flags: CoordKind in bits
+ * 0-2, GFX_COLOR_OMITTED. */
+void gfx_circle(void* target, float x, float y, float radius, uint32_t color, float aspect,
+                float start, float end, int32_t fill, uint32_t flags);
+
+/* -- flood fill -- */
+
+/* Bit 30 of gfx_paint's flags: the border colour is omitted (the fill
+ * colour, after the GFX_COLOR_OMITTED substitution, bounds the region). */
+#define GFX_BORDER_OMITTED 0x40000000u
+/* Fills the 4-connected region around (x, y) of target (null: work page)
+ * that is bounded by border. mode 0: solid fill; 1: 8x8 tile of raw pixels
+ * from tile (row after row, missing bytes 0); other: all-zero tile. Tiles
+ * are anchored at the target's (0, 0). flags: CoordKind in bits 0-2,
+ * GFX_COLOR_OMITTED, GFX_BORDER_OMITTED. A temporary tile is released. */
+void gfx_paint(void* target, float x, float y, uint32_t fill, uint32_t border,
+               RuntimeString* tile, int32_t mode, uint32_t flags);
+
+/* -- image buffers, capture and blitting -- */
+
+/* Header of the standard image buffer form (type 7); pixel rows follow it,
+ * row r at byte 32 + r * pitch. The compact form instead starts with two
+ * 16-bit words: bytes per pixel in bits 0-2 and width in bits 3-15, then
+ * the height; its rows follow at byte 4 without gaps. */
+typedef struct ImageHeader {
+    int32_t type;  /* 7 */
+    int32_t bpp;   /* bytes per pixel: 1, 2 or 4 */
+    int32_t width;
+    int32_t height;
+    int32_t pitch; /* (width * bpp + 15) & ~15 when written by gfx_get */
+    int32_t reserved[3];
+} ImageHeader;
+#ifdef __cplusplus
+static_assert(sizeof(ImageHeader) == 32, "ImageHeader must be 32 bytes");
+#else
+_Static_assert(sizeof(ImageHeader) == 32, "ImageHeader must be 32 bytes");
+#endif
+#define GFX_IMAGE_TYPE_STANDARD 7
+/* sx1 value meaning "whole image" for gfx_put (the omitted coordinate). */
+#define GFX_COORD_OMITTED ((int32_t)0xFFFF0000)
+
+/* Put method codes passed to gfx_put and gfx_draw_string. */
+enum {
+    PUT_METHOD_TRANSPARENT = 0,
+    PUT_METHOD_COPY = 1,
+    PUT_METHOD_ALPHA = 6
+};
+#ifdef __cplusplus
+enum class PutMethod : int32_t { Transparent = 0, Copy = 1, Alpha = 6 };
+#endif
+
+/* Descriptor of a runtime array that holds an image buffer; gfx_get checks
+ * the capture against data + size_bytes when size_bytes > 0. */
+typedef struct RuntimeArray {
+    void* data;          /* first byte of the element storage */
+    void* origin;        /* address of the element with all indices 0 */
+    int32_t size_bytes;  /* bytes of storage from data; <= 0: unknown */
+    int32_t element_len; /* bytes per element */
+    int32_t dimensions;
+    int32_t reserved;
+} RuntimeArray;
+
+/* Captures the rectangle (x1, y1)-(x2, y2) of source (null: work page) into
+ * buffer as a standard image. 0, or error 1 with nothing written. */
+int32_t gfx_get(const void* source, float x1, float y1, float x2, float y2, void* buffer,
+                int32_t flags, const RuntimeArray* array);
+/* Draws image (or its rectangle sx1..sy2; sx1 == GFX_COORD_OMITTED for the
+ * whole image) at (x, y) of target (null: work page) through routine.
+ * coord bit 0: (sx2, sy2) relative to (sx1, sy1); bit 1: (x, y) relative
+ * to the last point. 0, or error 1. */
+int32_t gfx_put(void* target, float x, float y, const void* image, int32_t sx1, int32_t sy1,
+                int32_t sx2, int32_t sy2, int32_t coord, int32_t method, PutRoutine routine,
+                int32_t alpha, GfxBlender blender, void* param);
+/* Method routines: copy all but the mask colour (0, 0xF81F, 0xFF00FF in the
+ * low 24 bits; 32-bit pixels are written with alpha 0) / copy every pixel /
+ * write a 1-byte source into the alpha bytes of a 4-byte target. */
+void put_transparent(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height,
+                     int32_t src_pitch, int32_t dst_pitch, int32_t alpha, GfxBlender blender,
+                     void* param);
+void put_copy(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height,
+              int32_t src_pitch, int32_t dst_pitch, int32_t alpha, GfxBlender blender,
+              void* param);
+void put_alpha_channel(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height,
+                       int32_t src_pitch, int32_t dst_pitch, int32_t alpha,
+                       GfxBlender blender, void* param);
+
+/* -- text drawing at pixel positions -- */
+
+/* Draws text with its top-left corner at (x, y) of target (null: work
+ * page), in the mode's built-in font (font null) or a user font image.
+ * flags: CoordKind in bits 0-2, GFX_COLOR_OMITTED. A temporary text is
+ * released. 0, or error 1 for a null text or an invalid user font. */
+int32_t gfx_draw_string(void* target, float x, float y, uint32_t flags, RuntimeString* text,
+                        uint32_t color, const void* font, int32_t method, PutRoutine routine,
+                        GfxBlender blender, void* param);
+
 /* ---- drawing primitives (end) ---- */
 
 /* ---- console and input (begin) ---- */
+/* Key and event queues. gfx_post_key appends a key code (1..255 a code
+ * page 437 character, (code byte << 8) | 0xFF an extended key, 0x6BFF the
+ * close button) to the process-wide ring of 15 codes, dropping the oldest
+ * when full; returns 1. gfx_post_event appends one record to the open
+ * screen's event queue (127 records, oldest dropped); nothing without a
+ * screen. gfx_take_event removes the oldest record into *event: 1, or 0
+ * when the queue is empty or no screen is open. Drivers post from their
+ * thread; programs and tests may inject input the same way. */
+int32_t gfx_post_key(int32_t code);
+void gfx_post_event(const GfxEvent* event);
+int32_t gfx_take_event(GfxEvent* event);
 /* ---- console and input (end) ---- */
 
 #ifdef __cplusplus
