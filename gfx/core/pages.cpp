@@ -28,6 +28,12 @@ uint16_t read_u16(const void* p, std::size_t offset) {
     return v;
 }
 
+// Header bytes of the image last selected: a buffer that reuses the address
+// of an earlier one with another layout must not be drawn with the old rows.
+uint8_t g_last_header[20];
+
+std::size_t header_size(const void* target) { return read_u32(target, 0) == 7 ? 20 : 4; }
+
 bool select_screen(GfxDrawState* state) {
     GfxContext* ctx = context();
     if (state->flags & (GFX_TARGET_RESET | GFX_TARGET_IMAGE)) {
@@ -51,7 +57,8 @@ bool select_target(GfxDrawState* state, const void* target) {
     GfxContext* ctx = context();
     if (!ctx || !state || !state->line) return false;
     if (!target) return select_screen(state);
-    if (target == state->last_target) return true;
+    if (target == state->last_target && std::memcmp(g_last_header, target, header_size(target)) == 0)
+        return true;
 
     int32_t w, h, bpp, pitch;
     const uint8_t* pixels;
@@ -99,6 +106,7 @@ bool select_target(GfxDrawState* state, const void* target) {
     for (int32_t y = 0; y < h; ++y) state->line[y] = const_cast<uint8_t*>(pixels) + std::size_t(y) * std::size_t(pitch);
     state->flags |= GFX_TARGET_IMAGE;
     state->last_target = target;
+    std::memcpy(g_last_header, target, header_size(target));
     return true;
 }
 

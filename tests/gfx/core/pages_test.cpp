@@ -177,6 +177,23 @@ TEST_F(PagesTest, ImageTargetAndBackRestoresView) {
     EXPECT_EQ(s->last_target, nullptr);
 }
 
+TEST_F(PagesTest, SameAddressWithNewLayoutIsSelectedAgain) {
+    GfxDrawState* s = gfx_get_draw_state();
+    auto img = make_image(40, 10, 4);
+    gfx_select_target(s, img.data());
+    EXPECT_EQ(s->view_w, 40);
+    // The caller reuses the buffer for a smaller image of another depth.
+    int32_t hdr[5] = {7, 1, 8, 3, 16};
+    std::memcpy(img.data(), hdr, sizeof hdr);
+    gfx_select_target(s, img.data());
+    EXPECT_EQ(s->view_w, 8);
+    EXPECT_EQ(s->view_h, 3);
+    EXPECT_EQ(s->target_bpp, 1);
+    EXPECT_EQ(s->line[1], img.data() + 32 + 16);
+    gfx_select_target(s, nullptr);
+    EXPECT_EQ(s->view_w, 640);  // the screen's view survives both selections
+}
+
 TEST_F(PagesTest, UnusableImageHeadersAreRefused) {
     GfxDrawState* s = gfx_get_draw_state();
     struct Case {
