@@ -7,23 +7,11 @@
 #include <cstdint>
 
 #include "gfx/core/pixel_routines.h"
+#include "gfx/core/unaligned.h"
 
 namespace gfx {
 namespace {
 
-// Image rows may start at any address (the compact form's pixels begin at
-// byte 4 of the caller's buffer), so pixels are moved with memcpy.
-template <typename T>
-inline T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-inline void store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 void transparent8(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height,
                   int32_t src_pitch, int32_t dst_pitch, int32_t, GfxBlender, void*) {

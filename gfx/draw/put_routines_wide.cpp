@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/core/pixel_routines.h"
+#include "gfx/core/unaligned.h"
 #include "gfx/draw/put_routines.h"
 
 #if defined(__SSE2__)
@@ -13,17 +14,6 @@
 namespace gfx {
 namespace {
 
-template <typename T>
-inline T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-inline void store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 #if defined(__SSE2__)
 inline __m128i loadu(const uint8_t* p) {
