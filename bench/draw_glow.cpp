@@ -1,0 +1,299 @@
+// The lamp glow: 336 full circles from radius 670 down to 0 in steps of 2
+// around (20, 220) on a 640 x 480 x 32 page, each followed by a flood fill
+// in the ring's colour, through the public operations.
+//
+// Beside it, in the same benchmark run, its memory bound: for every fill, the
+// pixels that fill writes are read once and written once with SSE2 stores
+// (the runs are found once, outside the timer, from what the fills changed).
+// A second benchmark times the fills alone against OpenCV's cv::floodFill
+// (4-connected, border pixels marked in its mask) on the same regions.
+// Ratios are reported as counters and in a summary at exit.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#if defined(LICHTBOX_HAVE_OPENCV)
+#include <opencv2/imgproc.hpp>
+#endif
+
+#include "gfx/gfx.h"
+
+namespace {
+
+// Processor time of this thread: the machine is shared, and time spent
+// waiting for a core would swamp the differences measured here. Both our
+// operations and their bounds are timed with it.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using time_point = std::chrono::time_point<Clock, duration>;
+    static time_point now() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return time_point(duration(int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec));
+    }
+};
+
+constexpr int kWidth = 640, kHeight = 480;
+constexpr float kLampX = 20.0f, kLampY = 220.0f;
+constexpr double kGlowRadius = 670.0;
+constexpr float kFullCircleEnd = 6.283186f;
+constexpr uint32_t kPageColour = 0xFF000000u;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+uint32_t ring_colour(int n) {
+    const double dr = (150.0 - 255.0) / kGlowRadius, dg = (150.0 - 255.0) / kGlowRadius,
+                 db = (150.0 - 50.0) / kGlowRadius;
+    const auto red = uint32_t(rt_round_int(255.0L + (long double)dr * n - 1.0L));
+    const auto green = uint32_t(rt_round_int(255.0L + (long double)dg * n));
+    const auto blue = uint32_t(rt_round_int(50.0L + (long double)db * n));
+    return 0xFF000000u | red << 16 | green << 8 | blue;
+}
+
+struct Run {
+    int32_t y, x1, x2;
+};
+
+// A null-driver 640 x 480 x 32 screen with one page for one benchmark.
+struct GlowScreen {
+    GlowScreen() {
+        setenv("ZRGFX", "null", 1);
+        ok = gfx_screen_set(18, 32, 1, 0, 0) == 0;
+    }
+    ~GlowScreen() { gfx_screen_set(0, 0, 0, 0, 0); }
+    bool ok = false;
+};
+
+// The rings and, per ring, the runs its fill writes (found once, on the
+// screen open at the first use).
+struct Glow {
+    std::vector<int> radii;
+    std::vector<uint32_t> colours;
+    std::vector<std::vector<Run>> runs;
+    int64_t pixels = 0, run_count = 0;
+
+    Glow() {
+        for (int n = int(kGlowRadius); n >= 0; n -= 2) {
+            radii.push_back(n);
+            colours.push_back(ring_colour(n));
+        }
+        clear();
+        // What each fill changes: the fill colour equals the border colour,
+        // so every pixel it writes changes, and neighbouring runs of a row
+        // are separated by an unchanged border pixel.
+        std::vector<uint32_t> before(std::size_t(kWidth) * kHeight);
+        runs.resize(radii.size());
+        for (std::size_t i = 0; i < radii.size(); ++i) {
+            circle(i);
+            std::memcpy(before.data(), page(0), before.size() * 4);
+            gfx_paint(nullptr, kLampX, kLampY, colours[i], colours[i], nullptr, 0, coord_abs);
+            for (int y = 0; y < kHeight; ++y) {
+                const uint32_t* now = page(y);
+                const uint32_t* was = before.data() + std::size_t(y) * kWidth;
+                for (int x = 0; x < kWidth;) {
+                    if (now[x] == was[x]) {
+                        ++x;
+                        continue;
+                    }
+                    int end = x;
+                    while (end + 1 < kWidth && now[end + 1] != was[end + 1]) ++end;
+                    runs[i].push_back(Run{y, x, end});
+                    pixels += end - x + 1;
+                    ++run_count;
+                    x = end + 1;
+                }
+            }
+        }
+    }
+
+    uint32_t* page(int y) const {
+        const GfxContext* c = gfx_context();
+        return reinterpret_cast<uint32_t*>(c->pages[0] + std::size_t(y) * std::size_t(c->pitch));
+    }
+    void clear() const {
+        for (int y = 0; y < kHeight; ++y) std::fill_n(page(y), kWidth, kPageColour);
+    }
+    void circle(std::size_t i) const {
+        gfx_circle(nullptr, kLampX, kLampY, float(radii[i]), colours[i], 0.0f, 0.0f, kFullCircleEnd, 0, coord_abs);
+    }
+    void paint(std::size_t i) const {
+        gfx_paint(nullptr, kLampX, kLampY, colours[i], colours[i], nullptr, 0, coord_abs);
+    }
+};
+
+Glow& glow() {
+    static Glow g;
+    return g;
+}
+
+// Reads every pixel of the fill's runs once and writes the fill colour.
+// Kept out of line so that its loop is compiled the same wherever it is used.
+[[gnu::noinline]] uint32_t bound_fill(const Glow& g, std::size_t i) {
+    const uint32_t colour = g.colours[i];
+#if defined(__SSE2__)
+    const __m128i v = _mm_set1_epi32(int(colour));
+    __m128i seen = _mm_setzero_si128();
+#endif
+    uint32_t seen_tail = 0;
+    for (const Run& r : g.runs[i]) {
+        uint32_t* p = g.page(r.y) + r.x1;
+        const int n = r.x2 - r.x1 + 1;
+        int k = 0;
+#if defined(__SSE2__)
+        for (; k + 4 <= n; k += 4) {
+            auto* q = reinterpret_cast<__m128i*>(p + k);
+            seen = _mm_or_si128(seen, _mm_loadu_si128(q));
+            _mm_storeu_si128(q, v);
+        }
+#endif
+        for (; k < n; ++k) {
+            seen_tail |= p[k];
+            p[k] = colour;
+        }
+    }
+#if defined(__SSE2__)
+    seen_tail |= uint32_t(_mm_cvtsi128_si32(seen));
+#endif
+    return seen_tail;
+}
+
+struct Summary {
+    double glow = 0, fills = 0, bound = 0, ours = 0, opencv = 0;
+    ~Summary() {
+        if (bound > 0) {
+            std::printf("\nglow: %.3f ms (fills alone %.3f ms), memory bound %.3f ms: glow/bound %.2f, "
+                        "fills/bound %.2f; %lld pixels in %lld runs\n",
+                        glow * 1e3, fills * 1e3, bound * 1e3, glow / bound, fills / bound,
+                        static_cast<long long>(glow_pixels), static_cast<long long>(glow_runs));
+        }
+        if (opencv > 0)
+            std::printf("fills: ours %.3f ms, cv::floodFill %.3f ms: ours/OpenCV %.2f\n", ours * 1e3,
+                        opencv * 1e3, ours / opencv);
+    }
+    int64_t glow_pixels = 0, glow_runs = 0;
+};
+Summary g_summary;
+
+template <class T>
+void keep_min(T& slot, T v) {
+    if (slot == 0 || v < slot) slot = v;
+}
+
+void BM_Glow(benchmark::State& state) {
+    GlowScreen screen;
+    if (!screen.ok) {
+        state.SkipWithError("no screen");
+        return;
+    }
+    Glow& g = glow();
+    double best_glow = 0, best_fills = 0, best_bound = 0;
+    uint32_t sink = 0;
+    for (auto _ : state) {
+        g.clear();
+        double fills = 0;
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < g.radii.size(); ++i) {
+            g.circle(i);
+            const auto t = Clock::now();
+            g.paint(i);
+            fills += seconds(Clock::now() - t);
+        }
+        const double glow_time = seconds(Clock::now() - start);
+
+        g.clear();
+        const auto bound_start = Clock::now();
+        for (std::size_t i = 0; i < g.radii.size(); ++i) sink |= bound_fill(g, i);
+        const double bound_time = seconds(Clock::now() - bound_start);
+
+        state.SetIterationTime(glow_time);
+        keep_min(best_glow, glow_time);
+        keep_min(best_fills, fills);
+        keep_min(best_bound, bound_time);
+    }
+    benchmark::DoNotOptimize(sink);
+    state.counters["glow_ms"] = best_glow * 1e3;
+    state.counters["fills_ms"] = best_fills * 1e3;
+    state.counters["bound_ms"] = best_bound * 1e3;
+    state.counters["glow/bound"] = best_glow / best_bound;
+    state.counters["fills/bound"] = best_fills / best_bound;
+    state.counters["Mpixels"] = double(g.pixels) / 1e6;
+    state.counters["runs"] = double(g.run_count);
+    keep_min(g_summary.glow, best_glow);
+    keep_min(g_summary.fills, best_fills);
+    keep_min(g_summary.bound, best_bound);
+    g_summary.glow_pixels = g.pixels;
+    g_summary.glow_runs = g.run_count;
+}
+BENCHMARK(BM_Glow)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+#if defined(LICHTBOX_HAVE_OPENCV)
+// Our fill and cv::floodFill on the same region, ring by ring: the circle is
+// drawn, the page copied into OpenCV's image and the border pixels marked in
+// its mask outside the timers; then each fill is timed on its own copy.
+void BM_FloodFillVsOpenCV(benchmark::State& state) {
+    GlowScreen screen;
+    if (!screen.ok) {
+        state.SkipWithError("no screen");
+        return;
+    }
+    Glow& g = glow();
+    cv::Mat image(kHeight, kWidth, CV_32SC1);
+    cv::Mat mask(kHeight + 2, kWidth + 2, CV_8UC1);
+    const cv::Scalar any(double(1 << 29));  // every pixel is within range: the mask alone bounds
+    double best_ours = 0, best_cv = 0;
+    bool checked = false;
+    for (auto _ : state) {
+        g.clear();
+        double ours = 0, theirs = 0;
+        for (std::size_t i = 0; i < g.radii.size(); ++i) {
+            g.circle(i);
+            mask.setTo(0);
+            for (int y = 0; y < kHeight; ++y) {
+                const uint32_t* row = g.page(y);
+                std::memcpy(image.ptr<int32_t>(y), row, kWidth * 4);
+                uint8_t* m = mask.ptr<uint8_t>(y + 1) + 1;
+                for (int x = 0; x < kWidth; ++x) m[x] = row[x] == g.colours[i];
+            }
+            if (g.page(int(kLampY))[int(kLampX)] == g.colours[i]) continue;  // seed on the border: no fill
+
+            auto t = Clock::now();
+            cv::floodFill(image, mask, cv::Point(int(kLampX), int(kLampY)), cv::Scalar(double(int32_t(g.colours[i]))),
+                          nullptr, any, any, 4 | cv::FLOODFILL_FIXED_RANGE | (1 << 8));
+            theirs += seconds(Clock::now() - t);
+            t = Clock::now();
+            g.paint(i);
+            ours += seconds(Clock::now() - t);
+
+            if (!checked) {
+                for (int y = 0; y < kHeight; ++y)
+                    if (std::memcmp(image.ptr<int32_t>(y), g.page(y), kWidth * 4) != 0) {
+                        state.SkipWithError("cv::floodFill filled another region");
+                        return;
+                    }
+            }
+        }
+        checked = true;
+        state.SetIterationTime(ours);
+        keep_min(best_ours, ours);
+        keep_min(best_cv, theirs);
+    }
+    state.counters["ours_ms"] = best_ours * 1e3;
+    state.counters["opencv_ms"] = best_cv * 1e3;
+    state.counters["ours/opencv"] = best_ours / best_cv;
+    keep_min(g_summary.ours, best_ours);
+    keep_min(g_summary.opencv, best_cv);
+}
+BENCHMARK(BM_FloodFillVsOpenCV)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
+#endif
+
+}  // namespace
