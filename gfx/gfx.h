@@ -71,6 +71,11 @@ typedef struct GfxEvent {
     int32_t kind;
     int32_t field[4];
 } GfxEvent;
+#ifdef __cplusplus
+static_assert(sizeof(GfxEvent) == 20, "GfxEvent must be 20 bytes");
+#else
+_Static_assert(sizeof(GfxEvent) == 20, "GfxEvent must be 20 bytes");
+#endif
 
 enum GfxEventKind {
     GFX_EVENT_KEY_DOWN = 1,
@@ -280,7 +285,10 @@ const GfxPaletteInfo* gfx_builtin_palette(int32_t index);
 int32_t gfx_lzw_decode(const uint8_t* input, size_t input_len, uint8_t* output,
                        size_t* output_count);
 
-/* ---- drawing primitives (begin) ---- */
+/* ======================================================================
+ * Drawing primitives
+ * ====================================================================== */
+
 /* -- lines, boxes, circles -- */
 
 /* Draws on target (null: work page) a line (kind 0), a filled box (kind 2)
@@ -394,9 +402,10 @@ int32_t gfx_draw_string(void* target, float x, float y, uint32_t flags, RuntimeS
                         uint32_t color, const void* font, int32_t method, PutRoutine routine,
                         GfxBlender blender, void* param);
 
-/* ---- drawing primitives (end) ---- */
+/* ======================================================================
+ * Keyboard, mouse and events (the console services are in runtime.h)
+ * ====================================================================== */
 
-/* ---- console and input (begin) ---- */
 /* Key and event queues. gfx_post_key appends a key code (1..255 a code
  * page 437 character, (code byte << 8) | 0xFF an extended key, 0x6BFF the
  * close button) to the process-wide ring of 15 codes, dropping the oldest
@@ -408,7 +417,6 @@ int32_t gfx_draw_string(void* target, float x, float y, uint32_t flags, RuntimeS
 int32_t gfx_post_key(int32_t code);
 void gfx_post_event(const GfxEvent* event);
 int32_t gfx_take_event(GfxEvent* event);
-/* ---- console and input (end) ---- */
 
 #ifdef __cplusplus
 }
