@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "gfx/gfx.h"
 
@@ -131,9 +132,21 @@ void BM_FilledBox_vs_PixmanFill(benchmark::State& state) {
     GfxContext* ctx = gfx_context();
     auto* bits = reinterpret_cast<uint32_t*>(ctx->pages[0]);
     const float x = 100, y = 80;
-    compare(
-        state, [&] { gfx_line(nullptr, x, y, x + float(w - 1), y + float(h - 1), kColor, 2, 0xFFFF, 0); },
-        [&] { pixman_fill(bits, ctx->pitch / 4, 32, int(x), int(y), w, h, kColor); });
+    auto ours = [&] { gfx_line(nullptr, x, y, x + float(w - 1), y + float(h - 1), kColor, 2, 0xFFFF, 0); };
+    auto peer = [&] { pixman_fill(bits, ctx->pitch / 4, 32, int(x), int(y), w, h, kColor); };
+    // Like with like: both must leave the same page, and both start warm.
+    const std::size_t page_bytes = std::size_t(ctx->pitch) * kH;
+    std::vector<uint8_t> ours_page(page_bytes);
+    std::memset(bits, 0, page_bytes);
+    ours();
+    std::memcpy(ours_page.data(), bits, page_bytes);
+    std::memset(bits, 0, page_bytes);
+    peer();
+    if (std::memcmp(ours_page.data(), bits, page_bytes) != 0) {
+        state.SkipWithError("gfx_line and pixman_fill wrote different pixels");
+        return;
+    }
+    compare(state, ours, peer);
 }
 BENCHMARK(BM_FilledBox_vs_PixmanFill)->Args({16, 16})->Args({100, 50})->Args({400, 300})->UseManualTime();
 #endif

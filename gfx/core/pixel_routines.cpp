@@ -190,6 +190,15 @@ const PixelRoutineSet& pixel_routines(int32_t bpp, bool wide) {
     }
 }
 
+RectFill rect_fill_for(GfxPixelSet span) {
+    // Only the wide fills have one: the plain fills store pixel by pixel
+    // anyway, and a blending span reads what it writes.
+    if (span == wide_fill32) return wide_fill32_rect;
+    if (span == wide_fill16) return wide_fill16_rect;
+    if (span == wide_fill8) return wide_fill8_rect;
+    return nullptr;
+}
+
 void set_wide_override(int mode) {
     g_wide_override.store(mode < 0 ? -1 : (mode > 0 ? 1 : 0), std::memory_order_relaxed);
 }

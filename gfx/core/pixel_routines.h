@@ -64,6 +64,24 @@ void* wide_fill16(void* dst, uint32_t color, int32_t count);
 void* wide_fill32(void* dst, uint32_t color, int32_t count);
 void* wide_blend_span(void* dst, uint32_t color, int32_t count);
 
+// ---- rectangles -------------------------------------------------------------
+
+// Fills `rows` spans of count pixels whose first pixels lie `pitch` bytes
+// apart, starting at `first`: the same bytes as calling the span routine it
+// belongs to once per row, without the per-row call. Counts <= 0 and rows
+// <= 0 write nothing.
+using RectFill = void (*)(uint8_t* first, std::ptrdiff_t pitch, uint32_t color, int32_t count,
+                          int64_t rows);
+
+// The rectangle form of a span routine, or null when it has none (the
+// blending spans, or any routine a caller installed): such a routine is then
+// called once per row.
+RectFill rect_fill_for(GfxPixelSet span);
+
+void wide_fill8_rect(uint8_t* first, std::ptrdiff_t pitch, uint32_t color, int32_t count, int64_t rows);
+void wide_fill16_rect(uint8_t* first, std::ptrdiff_t pitch, uint32_t color, int32_t count, int64_t rows);
+void wide_fill32_rect(uint8_t* first, std::ptrdiff_t pitch, uint32_t color, int32_t count, int64_t rows);
+
 }  // namespace gfx
 
 #endif

@@ -2,6 +2,7 @@
 // pattern that runs on over all four edges as if none were clipped.
 #include <utility>
 
+#include "gfx/core/pixel_routines.h"
 #include "gfx/draw/clip.h"
 #include "gfx/gfx.h"
 
@@ -48,7 +49,16 @@ void gfx::draw::box(GfxDrawState* s, int32_t x1, int32_t y1, int32_t x2, int32_t
 
     gfx_lock();
     if (filled) {
-        for (int64_t y = cy1; y <= cy2; ++y) pixel_set(gfx::draw::pixel_address(s, cx1, y), color, span);
+        // One span per row; rows of a target lie target_pitch bytes apart.
+        // The wide opaque fills take the whole rectangle in one call.
+        uint8_t* row = gfx::draw::pixel_address(s, cx1, cy1);
+        const std::ptrdiff_t pitch = s->target_pitch;
+        const int64_t rows = cy2 - cy1 + 1;
+        if (const gfx::RectFill rect = gfx::rect_fill_for(pixel_set)) {
+            rect(row, pitch, color, span, rows);
+        } else {
+            for (int64_t n = rows; n > 0; --n, row += pitch) pixel_set(row, color, span);
+        }
     } else {
         const bool solid = (style & 0xFFFFu) == 0xFFFFu;
         Dash dash{style & 0xFFFFu};

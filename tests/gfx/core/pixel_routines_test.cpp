@@ -419,4 +419,31 @@ TEST(ColorTest, RgbToPixel) {
     EXPECT_EQ(gfx_rgb_to_pixel(1, 0xDEADBEEFu, 1, 2, 3), 0xDEADBEEFu);
 }
 
+TEST(RectFillTest, MatchesTheSpanRoutineRowByRow) {
+    struct Depth {
+        int bpp;
+        GfxPixelSet span;
+    };
+    const Depth depths[] = {{1, gfx::wide_fill8}, {2, gfx::wide_fill16}, {4, gfx::wide_fill32}};
+    std::mt19937 rng(7);
+    for (const Depth& d : depths) {
+        const gfx::RectFill rect = gfx::rect_fill_for(d.span);
+        ASSERT_NE(rect, nullptr) << d.bpp;
+        for (int offset = 0; offset < 16; ++offset)
+            for (int count : {-1, 0, 1, 3, 4, 5, 15, 16, 17, 31, 64, 65, 130}) {
+                const int pitch = 300 * d.bpp + (offset & 3);
+                const int rows = 1 + offset % 4;
+                const std::size_t size = std::size_t(pitch) * 6 + 64;
+                std::vector<uint8_t> a(size), b(size);
+                for (std::size_t i = 0; i < size; ++i) a[i] = b[i] = uint8_t(rng());
+                const uint32_t color = uint32_t(rng());
+                rect(a.data() + 16 + offset, pitch, color, count, rows);
+                for (int r = 0; r < rows; ++r) d.span(b.data() + 16 + offset + r * pitch, color, count);
+                ASSERT_EQ(a, b) << "bpp " << d.bpp << " offset " << offset << " count " << count;
+            }
+    }
+    // Blending spans have no rectangle form: callers fall back to rows.
+    EXPECT_EQ(gfx::rect_fill_for(gfx::wide_blend_span), nullptr);
+}
+
 }  // namespace
