@@ -4,10 +4,12 @@
 //
 // The search walks every run of the region once. A run is the maximal span
 // of non-border pixels of a row inside the view, so any position of a row
-// that already lies in a found run belongs to that run: a bitmap per touched
-// row records the columns found so far, which makes the duplicate test O(1)
-// however many runs a row has. The runs live in one buffer that is also the
-// work queue (first in, first out) and is kept between calls. Rows are read
+// that already lies in a found run belongs to that run: each row keeps a
+// list of its runs, and a row with many runs also a bitmap of the columns
+// found so far, so the duplicate test stays O(1) however many runs a row
+// has. Row entries carry the stamp of the search that wrote them, so a new
+// search clears nothing. The runs live in one buffer that is also the work
+// queue (first in, first out) and is kept between calls. Rows are read
 // directly with vector compares (paint_scan.h) rather than pixel by pixel.
 #include <algorithm>
 #include <climits>
@@ -74,24 +76,52 @@ private:
 struct Run {
     int32_t y, x1, x2;
     int32_t parent;  // index of the run whose scan found it; -1 for the seed's
+    int32_t next;    // the row's previously found run, or -1
+};
+
+// What the current search knows of one view row. Valid only while `stamp`
+// equals the search's stamp, so starting a search clears nothing.
+struct RowInfo {
+    uint32_t stamp;
+    int32_t head;   // the row's most recently found run
+    int32_t count;  // runs found in the row
+    int32_t slot;   // the row's column bitmap in Scratch::bits, or -1
 };
 
 // Buffers reused by every fill on this thread.
 struct Scratch {
-    Buffer<Run> runs;          // the region, in the order found; also the queue
-    Buffer<int32_t> row_slot;  // per view row: its bitmap's index in `bits`, or -1
-    Buffer<uint64_t> bits;     // per touched row: bit i set = column view_x + i found
+    Buffer<Run> runs;       // the region, in the order found; also the queue
+    Buffer<RowInfo> rows;   // per view row, stamped
+    Buffer<uint64_t> bits;  // column bitmaps of rows with many runs: bit i = column view_x + i found
+    uint32_t stamp = 0;     // of the current search; never 0
 
     void release() {
         runs.release();
-        row_slot.release();
+        rows.release();
         bits.release();
+        stamp = 0;
     }
     // Storage kept after a call beyond this is returned (a fill of a huge
     // image buffer should not pin its memory for the rest of the run).
     void trim() {
         constexpr std::size_t kKeep = std::size_t{8} << 20;
-        if (runs.bytes_reserved() + row_slot.bytes_reserved() + bits.bytes_reserved() > kKeep) release();
+        if (runs.bytes_reserved() + rows.bytes_reserved() + bits.bytes_reserved() > kKeep) release();
+    }
+    // A fresh stamp and row entries for vh rows. False when memory ran out.
+    bool start(int32_t vh) {
+        runs.clear();
+        bits.clear();
+        if (rows.size() < std::size_t(vh)) {
+            const std::size_t old = rows.size();
+            RowInfo* added = rows.append(std::size_t(vh) - old);
+            if (!added) return false;
+            std::memset(static_cast<void*>(added), 0, (std::size_t(vh) - old) * sizeof(RowInfo));
+        }
+        if (++stamp == 0) {  // wrapped: old stamps could match again
+            std::memset(static_cast<void*>(rows.data()), 0, rows.size() * sizeof(RowInfo));
+            stamp = 1;
+        }
+        return true;
     }
 };
 
@@ -127,8 +157,14 @@ inline int64_t next_clear(const uint64_t* bits, int64_t i, int64_t limit, std::s
 
 // ---- the search ---------------------------------------------------------------
 
+// Rows with up to this many runs are checked for known runs by walking
+// their list; busier rows get a column bitmap.
+constexpr int32_t kListRuns = 8;
+constexpr int32_t kNoRun = INT32_MIN;
+
 // Finds the region's runs into scratch.runs. False when memory ran out.
-template <int Bpp>
+// Wide: the long scans use 32-byte compares.
+template <int Bpp, bool Wide>
 class Search {
 public:
     Search(Scratch& scratch, uint8_t* const* line, int32_t vx, int32_t vy, int32_t vw, int32_t vh,
@@ -137,13 +173,9 @@ public:
           words_((std::size_t(vw) + 63) / 64), width_(vw) {}
 
     bool run(int32_t sx, int32_t sy) {
-        s_.runs.clear();
-        s_.bits.clear();
-        s_.row_slot.clear();
-        int32_t* slots = s_.row_slot.append(std::size_t(vh_));
-        if (!slots) return false;
-        std::memset(slots, 0xFF, std::size_t(vh_) * sizeof(int32_t));  // all -1
-
+        if (!s_.start(vh_)) return false;
+        rows_ = s_.rows.data();
+        stamp_ = s_.stamp;
         int32_t right;
         if (!add_run(sy, sx, -1, &right)) return false;
         const int64_t bottom = int64_t(vy_) + vh_;
@@ -151,7 +183,7 @@ public:
             const Run r = s_.runs[head];
             // The run that found this one lies on a neighbouring row and
             // usually covers the scan's first column: skip it directly.
-            Run known{INT32_MIN, 0, -1, -1};
+            Run known{kNoRun, 0, -1, -1, -1};
             if (r.parent >= 0) known = s_.runs[std::size_t(r.parent)];
             const auto self = int32_t(head);
             if (r.y - 1 >= vy_ && !scan_row(r.y - 1, r.x1, r.x2, self, known)) return false;
@@ -161,21 +193,31 @@ public:
     }
 
 private:
-    const uint64_t* row_bits(int32_t y) {
-        const int32_t slot = s_.row_slot[std::size_t(y - vy_)];
-        return slot < 0 ? nullptr : s_.bits.data() + std::size_t(slot) * words_;
+    // Last column of the known run of row y that holds column p, or kNoRun.
+    int32_t known_end(int32_t y, int32_t p) const {
+        const RowInfo& info = rows_[y - vy_];
+        if (info.stamp != stamp_) return kNoRun;
+        if (info.slot >= 0) {
+            const uint64_t* bits = s_.bits.data() + std::size_t(info.slot) * words_;
+            if (!test_bit(bits, p - vx_)) return kNoRun;
+            return int32_t(vx_ + next_clear(bits, p - vx_, width_, words_) - 1);
+        }
+        const Run* runs = s_.runs.data();
+        for (int32_t i = info.head; i >= 0; i = runs[i].next)
+            if (p >= runs[i].x1 && p <= runs[i].x2) return runs[i].x2;
+        return kNoRun;
     }
 
-    uint64_t* writable_row_bits(int32_t y) {
-        int32_t& slot = s_.row_slot[std::size_t(y - vy_)];
-        if (slot < 0) {
-            const std::size_t used = s_.bits.size() / words_;
-            uint64_t* fresh = s_.bits.append(words_);
-            if (!fresh) return nullptr;
-            std::memset(fresh, 0, words_ * sizeof(uint64_t));
-            slot = int32_t(used);
-        }
-        return s_.bits.data() + std::size_t(slot) * words_;
+    // Gives row y a column bitmap holding its runs so far.
+    bool add_bitmap(RowInfo& info) {
+        const std::size_t used = s_.bits.size() / words_;
+        uint64_t* bits = s_.bits.append(words_);
+        if (!bits) return false;
+        std::memset(bits, 0, words_ * sizeof(uint64_t));
+        const Run* runs = s_.runs.data();
+        for (int32_t i = info.head; i >= 0; i = runs[i].next) set_bits(bits, runs[i].x1 - vx_, runs[i].x2 - vx_);
+        info.slot = int32_t(used);
+        return true;
     }
 
     // Records the run through the non-border pixel (p, y); *right gets its
@@ -186,12 +228,23 @@ private:
         int32_t x1 = p;
         if (p > vx_ && paint_scan::pixel_at<Bpp>(row, p - 1) != border_)
             x1 = paint_scan::find_last_equal<Bpp>(row, vx_, p - 2, border_) + 1;
-        const int32_t x2 = paint_scan::find_first_equal_near<Bpp>(row, p + 1, right_, border_, hint) - 1;
-        uint64_t* bits = writable_row_bits(y);
-        Run* run = bits ? s_.runs.append(1) : nullptr;
+        int32_t x2;
+#if defined(LICHTBOX_SCAN_AVX2)
+        if constexpr (Wide) x2 = paint_scan::find_first_equal_near_wide<Bpp>(row, p + 1, right_, border_, hint) - 1;
+        else
+#endif
+            x2 = paint_scan::find_first_equal_near<Bpp>(row, p + 1, right_, border_, hint) - 1;
+        Run* run = s_.runs.append(1);
         if (!run) return false;
-        *run = Run{y, x1, x2, parent};
-        set_bits(bits, x1 - vx_, x2 - vx_);
+        RowInfo& info = rows_[y - vy_];
+        if (info.stamp != stamp_) info = RowInfo{stamp_, -1, 0, -1};
+        *run = Run{y, x1, x2, parent, info.head};
+        info.head = int32_t(s_.runs.size() - 1);
+        if (info.slot >= 0) {
+            set_bits(s_.bits.data() + std::size_t(info.slot) * words_, x1 - vx_, x2 - vx_);
+        } else if (++info.count > kListRuns && !add_bitmap(info)) {
+            return false;
+        }
         *right = x2;
         return true;
     }
@@ -207,19 +260,21 @@ private:
         int32_t p = x1;
         if (known.y == y && p >= known.x1 && p <= known.x2) p = known.x2 + 2;
         while (p <= x2) {
-            const uint64_t* bits = row_bits(y);
-            if (bits && test_bit(bits, p - vx_)) {
-                // Inside a known run: continue after the border pixel behind it.
-                p = int32_t(vx_ + next_clear(bits, p - vx_, width_, words_)) + 1;
+            int32_t end = known_end(y, p);
+            if (end != kNoRun) {
+                p = end + 2;  // after the border pixel behind the known run
                 continue;
             }
-            const int32_t q = paint_scan::find_first_not_equal<Bpp>(row, p, x2, border_);
-            if (q > x2) break;
-            if (bits && test_bit(bits, q - vx_)) {
-                p = q;
-                continue;
+            int32_t q = p;
+            if (paint_scan::pixel_at<Bpp>(row, p) == border_) {
+                q = paint_scan::find_first_not_equal<Bpp>(row, p + 1, x2, border_);
+                if (q > x2) break;
+                end = known_end(y, q);
+                if (end != kNoRun) {
+                    p = end + 2;
+                    continue;
+                }
             }
-            int32_t end;
             if (!add_run(y, q, self, &end, hint)) return false;
             hint = INT32_MIN;
             p = end + 2;
@@ -233,7 +288,24 @@ private:
     const uint32_t border_;
     const std::size_t words_;
     const int64_t width_;
+    RowInfo* rows_ = nullptr;
+    uint32_t stamp_ = 0;
 };
+
+template <bool Wide>
+bool search(Scratch& s, const GfxDrawState* state, int32_t sx, int32_t sy, uint32_t border) {
+    switch (state->target_bpp) {
+    case 1:
+        return Search<1, Wide>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
+            .run(sx, sy);
+    case 2:
+        return Search<2, Wide>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
+            .run(sx, sy);
+    default:
+        return Search<4, Wide>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
+            .run(sx, sy);
+    }
+}
 
 bool find_region(GfxDrawState* state, int32_t sx, int32_t sy, uint32_t border) {
     Scratch& s = t_scratch;
@@ -245,20 +317,12 @@ bool find_region(GfxDrawState* state, int32_t sx, int32_t sy, uint32_t border) {
         Run* runs = s.runs.append(std::size_t(state->view_h));
         if (!runs) return false;
         for (int32_t i = 0; i < state->view_h; ++i)
-            runs[i] = Run{state->view_y + i, state->view_x, state->view_x + state->view_w - 1, i - 1};
+            runs[i] = Run{state->view_y + i, state->view_x, state->view_x + state->view_w - 1, i - 1, -1};
         return true;
     }
-    switch (bpp) {
-    case 1:
-        return Search<1>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
-            .run(sx, sy);
-    case 2:
-        return Search<2>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
-            .run(sx, sy);
-    default:
-        return Search<4>(s, state->line, state->view_x, state->view_y, state->view_w, state->view_h, border)
-            .run(sx, sy);
-    }
+    static const bool wide = paint_scan::has_wide_scan();
+    if (wide) return search<true>(s, state, sx, sy, border);
+    return search<false>(s, state, sx, sy, border);
 }
 
 // ---- writing --------------------------------------------------------------------
@@ -293,6 +357,8 @@ void set_alloc_failure_after(int n) {
     t_scratch.release();
     g_fail_countdown = n < 0 ? 0 : n;
 }
+
+void set_search_stamp(std::uint32_t stamp) { t_scratch.stamp = stamp; }
 
 std::int64_t last_run_count() { return g_last_run_count; }
 

@@ -10,6 +10,10 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define LICHTBOX_SCAN_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 namespace gfx::paint_scan {
@@ -184,7 +188,64 @@ inline int32_t find_first_equal_near(const uint8_t* row, int32_t from, int32_t t
     return find_first<Bpp, true>(row, from, to, value);
 }
 
+#if defined(LICHTBOX_SCAN_AVX2)
+
+// Whether the processor has the 32-byte compares of the wide scan.
+inline bool has_wide_scan() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+template <int Bpp>
+__attribute__((target("avx2"))) inline __m256i equal256(__m256i a, __m256i b) {
+    if constexpr (Bpp == 1) return _mm256_cmpeq_epi8(a, b);
+    else if constexpr (Bpp == 2) return _mm256_cmpeq_epi16(a, b);
+    else return _mm256_cmpeq_epi32(a, b);
+}
+
+// find_first_equal_near with 32-byte compares for the long stretch before
+// the hint; only for processors that have them (has_wide_scan).
+template <int Bpp>
+__attribute__((target("avx2"))) int32_t find_first_equal_near_wide(const uint8_t* row, int32_t from, int32_t to,
+                                                                  uint32_t value, int32_t hint) {
+    constexpr int32_t kBlock = 128 / Bpp;
+    const int64_t stop = std::min<int64_t>(hint, int64_t(to) + 1) - kBlock;
+    if (stop - from >= kBlock) {
+        __m256i v;
+        if constexpr (Bpp == 1) v = _mm256_set1_epi8(static_cast<char>(value));
+        else if constexpr (Bpp == 2) v = _mm256_set1_epi16(static_cast<short>(value));
+        else v = _mm256_set1_epi32(static_cast<int>(value));
+        const uint8_t* p = row + static_cast<std::ptrdiff_t>(from) * Bpp;
+        const uint8_t* const end = row + static_cast<std::ptrdiff_t>(stop) * Bpp;
+        __m256i seen = equal256<Bpp>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), v);
+        if (reinterpret_cast<uintptr_t>(p) % Bpp == 0)
+            p = reinterpret_cast<const uint8_t*>((reinterpret_cast<uintptr_t>(p) + 32) & ~uintptr_t{31});
+        else
+            p += 32;
+        for (; end - p >= 128; p += 128) {
+            const __m256i a = equal256<Bpp>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), v);
+            const __m256i b = equal256<Bpp>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), v);
+            const __m256i c = equal256<Bpp>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)), v);
+            const __m256i d = equal256<Bpp>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 96)), v);
+            seen = _mm256_or_si256(seen, _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)));
+        }
+        const auto checked = static_cast<int32_t>((p - row) / Bpp);
+        if (!_mm256_testz_si256(seen, seen))
+            return find_first<Bpp, true>(row, from, std::max(checked, from + 32 / Bpp) - 1, value);
+        from = checked;
+    }
+    return find_first_equal_near<Bpp>(row, from, to, value, hint);
+}
+
+#else
+
+inline bool has_wide_scan() { return false; }
+
+#endif
+
 #else  // plain fallback
+
+inline bool has_wide_scan() { return false; }
 
 template <int Bpp, bool Equal>
 inline int32_t find_first(const uint8_t* row, int32_t from, int32_t to, uint32_t value) {

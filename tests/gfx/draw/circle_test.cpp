@@ -260,6 +260,100 @@ TEST_F(CircleTest, GlowRadiiAreExact) {
     }
 }
 
+// The outline loop transcribed plainly: every pass of the midpoint loop
+// runs to the end and every point is clipped on its own. Writes per pixel.
+Counts plain_outline(const gfx::draw::ViewRect& v, int64_t cx, int64_t cy, float rx, float ry) {
+    Counts c;
+    auto put = [&](int64_t x, int64_t y) {
+        if (y >= v.top && y <= v.bottom && x >= v.left && x <= v.right) ++c[{int(x), int(y)}];
+    };
+    int64_t xl = int64_t(std::trunc(double(cx) - double(rx))), xr = int64_t(std::trunc(double(cx) + double(rx)));
+    int64_t yd = cy, yu = cy;
+    put(xl, cy);
+    put(xr, cy);
+    const int64_t a2 = int64_t(double(rx) * double(rx)), b2 = int64_t(double(ry) * double(ry));
+    const auto t = int64_t((long double)b2 * (long double)rx);  // exact for these radii
+    int64_t e = t, d = 0, g = 2 * t, x = int64_t(rx);
+    while (x > 0) {
+        bool down_only = false;
+        if (e > 0) {
+            ++yd, --yu, d += 2 * a2, e -= d;
+            down_only = e > 0;
+        }
+        if (!down_only) --x, ++xl, --xr, g -= 2 * b2, e += g;
+        put(xl, yd);
+        put(xr, yd);
+        put(xl, yu);
+        put(xr, yu);
+    }
+    return c;
+}
+
+// Outlines skip the passes and points that lie outside the view; what they
+// draw must be what the whole loop draws, clipped point by point: glow rings
+// much larger than the screen, centres inside and far outside the view on
+// every side, fractional radii, ellipses and small views.
+TEST_F(CircleTest, OutlineCutByTheViewEqualsTheWholeLoopClipped) {
+    GfxDrawState* st = gfx_get_draw_state();
+    auto semi_axes = [](float r, float aspect) {
+        if (aspect == 0) aspect = 1;  // this 640 x 480 screen
+        return aspect > 1 ? std::pair{r / aspect, r} : std::pair{r, r * aspect};
+    };
+    struct Case {
+        float x, y, r, aspect;
+        int view[4];  // x, y, w, h; w = 0 for the whole screen
+    };
+    std::vector<Case> cases;
+    for (int r = 670; r > 0; r -= 2) cases.push_back({20, 220, float(r), 0, {}});
+    for (int r = 671; r > 0; r -= 29) cases.push_back({20, 220, float(r), 0, {100, 50, 300, 200}});
+    uint32_t seed = 12345;
+    auto pick = [&](int lo, int hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + int((seed >> 8) % uint32_t(hi - lo + 1));
+    };
+    const float aspects[] = {0, 0, 0.5f, 2, 0.3f, 1.7f, -0.5f};
+    for (int i = 0; i < 400; ++i) {
+        Case c{float(pick(-900, 1500)), float(pick(-800, 1300)), float(pick(1, 1000)), aspects[pick(0, 6)], {}};
+        if (pick(0, 2) == 0) c.r += float(pick(1, 9)) / 10;
+        if (pick(0, 2) == 0) {
+            c.view[0] = pick(0, 600), c.view[1] = pick(0, 440);
+            c.view[2] = pick(1, 640 - c.view[0]), c.view[3] = pick(1, 480 - c.view[1]);
+        }
+        cases.push_back(c);
+    }
+    std::vector<uint32_t> expected(size_t(ctx->w) * ctx->h);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        clear();
+        st->view_x = c.view[0], st->view_y = c.view[1];
+        st->view_w = c.view[2] ? c.view[2] : 640, st->view_h = c.view[2] ? c.view[3] : 480;
+        full(c.x, c.y, c.r, false, kWhite, c.aspect);
+        const auto [rx, ry] = semi_axes(c.r, c.aspect);
+        const Counts want = plain_outline(gfx::draw::view_rect(st), int64_t(gfx::draw::pixel_x(st, c.x)),
+                                          int64_t(gfx::draw::pixel_y(st, c.y)), rx, ry);
+        std::fill(expected.begin(), expected.end(), 0u);
+        for (const auto& [p, n] : want) expected[size_t(p.second) * ctx->w + size_t(p.first)] = kWhite;
+        ASSERT_TRUE(std::memcmp(ctx->pages[0], expected.data(), expected.size() * 4) == 0) << "case " << i << ": " << c.x << "," << c.y << " r " << c.r
+                                            << " aspect " << c.aspect << " view " << st->view_x << ","
+                                            << st->view_y << " " << st->view_w << "x" << st->view_h;
+    }
+    // Write for write with a blending colour, whose puts go through the
+    // pixel routine instead of plain stores.
+    blending();
+    st = gfx_get_draw_state();
+    for (size_t i = 0; i < cases.size(); i += 17) {
+        const Case& c = cases[i];
+        clear();
+        st->view_x = c.view[0], st->view_y = c.view[1];
+        st->view_w = c.view[2] ? c.view[2] : 640, st->view_h = c.view[2] ? c.view[3] : 480;
+        full(c.x, c.y, c.r, false, kHalfRed, c.aspect);
+        const auto [rx, ry] = semi_axes(c.r, c.aspect);
+        EXPECT_EQ(writes(), plain_outline(gfx::draw::view_rect(st), int64_t(gfx::draw::pixel_x(st, c.x)),
+                                          int64_t(gfx::draw::pixel_y(st, c.y)), rx, ry))
+            << "case " << i;
+    }
+}
+
 TEST_F(CircleTest, PartlyVisibleFilledCircleFillsEachVisibleRowOnce) {
     blending();
     struct Case {

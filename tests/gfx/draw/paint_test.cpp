@@ -277,6 +277,41 @@ TEST_F(PaintTest, RowsWithManyRunsAreEachFoundOnce) {
     EXPECT_EQ(px(399, 49), 7u);
 }
 
+TEST_F(PaintTest, RowsGainingManyRunsFromBothSides) {
+    // Rows 10 and 30 are combs of 1, 2, ... 40 runs reached from the open
+    // rows above and below; a row crosses from its run list to its column
+    // bitmap while its runs are still being found from either side.
+    for (int teeth : {1, 7, 8, 9, 10, 17, 40}) {
+        open(200, 40, 32);
+        for (int y : {10, 30})
+            for (int i = 0; i <= teeth; ++i) set(5 + i * 4, y, kWhite);
+        box(0, 0, 199, 39, kWhite);
+        const auto before = page();
+        gfx_paint(nullptr, 100, 20, kRed, kWhite, nullptr, 0, coord_abs);
+        const auto painted = page();
+        std::memcpy(ctx->pages[0], before.data(), before.size());
+        const int64_t runs = gfx::paint_detail::last_run_count();
+        reference_paint(nullptr, 100, 20, kRed, kWhite, nullptr, 0, coord_abs);
+        EXPECT_EQ(page(), painted) << teeth;
+        EXPECT_EQ(runs, 36 + 2 * (teeth + 2)) << teeth;  // each found once
+    }
+}
+
+TEST_F(PaintTest, SearchStampsWrapAround) {
+    // Row entries of earlier searches are told apart by a stamp; once the
+    // stamp wraps around, entries left from long ago must not count as found.
+    open(60, 30, 32);
+    box(0, 0, 59, 29, kWhite);
+    hline(0, 59, 14, kWhite);  // two rooms, rows 1..13 and 15..28
+    gfx::paint_detail::set_alloc_failure_after(0);  // fresh buffers: the next search has stamp 1
+    gfx_paint(nullptr, 30, 7, kBlue, kWhite, nullptr, 0, coord_abs);
+    gfx::paint_detail::set_search_stamp(0xFFFFFFFEu);
+    gfx_paint(nullptr, 30, 21, kBlue, kWhite, nullptr, 0, coord_abs);  // the last stamp
+    gfx_paint(nullptr, 30, 7, kRed, kWhite, nullptr, 0, coord_abs);    // stamp 1 again
+    for (int y = 1; y < 14; ++y) ASSERT_EQ(px(30, y), kRed) << y;
+    EXPECT_EQ(gfx::paint_detail::last_run_count(), 13);
+}
+
 // ---- nothing painted ---------------------------------------------------------------
 
 TEST_F(PaintTest, SeedOnBorderOrOutsideTheViewPaintsNothing) {
@@ -542,6 +577,12 @@ void check_scans_on_random_rows() {
         const int32_t hint = rng() % 4 == 0 ? INT32_MIN : from + int32_t(rng() % uint32_t(n + 100)) - 50;
         ASSERT_EQ((gfx::paint_scan::find_first_equal_near<Bpp>(row, from, to, border, hint)), first_eq)
             << round << " hint " << hint;
+#if defined(LICHTBOX_SCAN_AVX2)
+        if (gfx::paint_scan::has_wide_scan()) {
+            ASSERT_EQ((gfx::paint_scan::find_first_equal_near_wide<Bpp>(row, from, to, border, hint)), first_eq)
+                << round << " hint " << hint;
+        }
+#endif
     }
 }
 
