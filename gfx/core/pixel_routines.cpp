@@ -6,24 +6,14 @@
 #include <cstring>
 
 #include "gfx/core/cpu_features.h"
+#include "gfx/core/unaligned.h"
 
 namespace {
 
 using gfx::PixelRoutineSet;
 
-// Unaligned-safe loads and stores: targets may be image buffers at any
-// address, so pixels are moved with memcpy (one move instruction each).
-template <typename T>
-inline T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-inline void store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
+using gfx::load;
+using gfx::store;
 
 inline uint8_t* pixel_address(const GfxDrawState* state, int32_t x, int32_t y, int32_t bpp) {
     return state->line[y] + static_cast<ptrdiff_t>(x) * bpp;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/core/pixel_routines.h"
+#include "gfx/core/unaligned.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,18 +21,6 @@ namespace {
 
 inline uint32_t rotate_right(uint32_t v, unsigned bits) {
     return bits == 0 ? v : (v >> bits) | (v << (32 - bits));
-}
-
-template <typename T>
-inline void store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <typename T>
-inline T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 // Fills n bytes with a pattern of period 4 whose byte 0 lands on d, on each

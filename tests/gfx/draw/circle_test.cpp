@@ -17,6 +17,7 @@
 
 #include "gfx/draw/clip.h"
 #include "gfx/gfx.h"
+#include "page_probe.h"
 
 namespace {
 
@@ -123,21 +124,9 @@ protected:
             }
         return c;
     }
-    std::vector<uint32_t> snapshot() const {
-        const auto* p = reinterpret_cast<const uint32_t*>(ctx->pages[0]);
-        return {p, p + ctx->w * ctx->h};
-    }
-    std::vector<int> dirty_rows() const {
-        std::vector<int> rows;
-        for (int y = 0; y < ctx->h; ++y)
-            if (ctx->dirty[y]) rows.push_back(y);
-        return rows;
-    }
-    static std::vector<int> range(int a, int b) {
-        std::vector<int> r;
-        for (int i = a; i <= b; ++i) r.push_back(i);
-        return r;
-    }
+    std::vector<uint32_t> snapshot() const { return probe::snapshot(ctx); }
+    std::vector<int> dirty_rows() const { return probe::dirty_rows(ctx); }
+    static std::vector<int> range(int a, int b) { return probe::range(a, b); }
     // The picture around (cx, cy) as text, '#' for lit pixels.
     std::string picture(int cx, int cy, int r) const {
         std::string s;

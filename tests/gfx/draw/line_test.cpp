@@ -12,6 +12,7 @@
 
 #include "gfx/core/context_internal.h"
 #include "gfx/gfx.h"
+#include "page_probe.h"
 
 namespace {
 
@@ -79,21 +80,9 @@ protected:
                 if (at(x, y, page)) p.insert({x, y});
         return p;
     }
-    std::vector<uint32_t> snapshot() const {
-        const auto* p = reinterpret_cast<const uint32_t*>(ctx->pages[0]);
-        return {p, p + ctx->w * ctx->h};
-    }
-    std::vector<int> dirty_rows() const {
-        std::vector<int> rows;
-        for (int y = 0; y < ctx->h; ++y)
-            if (ctx->dirty[y]) rows.push_back(y);
-        return rows;
-    }
-    static std::vector<int> range(int a, int b) {
-        std::vector<int> r;
-        for (int i = a; i <= b; ++i) r.push_back(i);
-        return r;
-    }
+    std::vector<uint32_t> snapshot() const { return probe::snapshot(ctx); }
+    std::vector<int> dirty_rows() const { return probe::dirty_rows(ctx); }
+    static std::vector<int> range(int a, int b) { return probe::range(a, b); }
     void line(float x1, float y1, float x2, float y2, uint32_t style = 0xFFFF, uint32_t flags = 0) {
         gfx_line(nullptr, x1, y1, x2, y2, kWhite, 0, style, flags);
     }
