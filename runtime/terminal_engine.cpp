@@ -58,12 +58,13 @@ void TerminalEngine::run(const char* bytes, int32_t len) {
         case 7:
             flush();
             if (cb_.beep) cb_.beep();
+            moved_last = false;
             break;
         case 8:
             flush();
-            if (x_ > region_.left) {
+            moved_last = x_ > region_.left;
+            if (moved_last) {
                 --x_;
-                moved_last = true;
                 if (cb_.control) cb_.control(b);
             }
             break;
@@ -73,9 +74,9 @@ void TerminalEngine::run(const char* bytes, int32_t len) {
                 x_ = region_.left;
                 ++y_;
             }
-            int32_t n = 8 - (x_ - region_.left) % 8;
-            n = std::min(n, region_.right - x_ + 1);
-            write_out(kBlanks, n);
+            // Blanks up to the next multiple of 8 from the left edge; like any
+            // run they wrap at the right edge.
+            write_out(kBlanks, 8 - (x_ - region_.left) % 8);
             moved_last = false;
             break;
         }

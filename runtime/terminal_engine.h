@@ -15,7 +15,8 @@
  *    whenever the next byte would overflow it.
  *  - 7 calls beep() and prints nothing; 8 moves x one column left when
  *    x > left (nothing is erased); 9 writes blanks up to the next column that
- *    is a multiple of 8 counted from left (never past the right edge);
+ *    is a multiple of 8 counted from left (wrapping at the right edge like
+ *    any run);
  *    10 sets x = left and y += 1; 13 sets x = left.
  *  - Writing a run: while bytes remain, c = min(right - x + 1, remaining);
  *    if bottom != -1 and y > bottom, scroll by y - bottom first (y becomes

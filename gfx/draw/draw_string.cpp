@@ -106,8 +106,9 @@ Outcome draw_user_font(GfxDrawState* state, const void* font, const uint8_t* tex
 
     int32_t first = img.pixels[1], last = img.pixels[2];
     if (first > last) std::swap(first, last);
-    // The width bytes must lie in the header row itself.
-    if (3 + (last - first + 1) > img.pitch) return Outcome::Invalid;
+    // The width bytes start in the header row and may run on into the next
+    // rows, but never past the image.
+    if (3 + int64_t(last - first + 1) > int64_t(img.pitch) * img.height) return Outcome::Invalid;
 
     const RowSpan rows = clip_rows(pen.y, gh, clip);
     std::array<Glyph, 256> glyphs{};

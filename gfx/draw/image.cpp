@@ -101,7 +101,6 @@ extern "C" int32_t gfx_put(void* target, float x, float y, const void* image, in
             return fail();
         routine = put_alpha_channel;
     }
-    if (!routine) return fail();
     if (img.width == 0 || img.height == 0) return ok();
 
     const uint8_t* src = img.pixels;
@@ -124,6 +123,7 @@ extern "C" int32_t gfx_put(void* target, float x, float y, const void* image, in
     int64_t px = px32, py = py32;
     if (unplaced || px + width <= vx || px >= right || py + height <= vy || py >= bottom)
         return ok();
+    if (!routine) return fail();  // something would be drawn, but with nothing
     if (py < vy) {
         src += (vy - py) * img.pitch;
         height -= vy - py;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,28 @@ TEST(TerminalEngine, BareRunLeavesTheWrapForTheNextWrite) {
     r.run("w");
     EXPECT_EQ(r.log.back(), "write 0,24 w");
     EXPECT_EQ(r.log[1], "scroll 1");
+}
+
+TEST(TerminalEngine, TabWrapsOntoTheNextRowWhenColumnsAreNotAMultipleOfEight) {
+    Recorder r;
+    r.engine.set_region({0, 0, 49, 24});  // 50 columns
+    r.engine.set_cursor(48, 3);
+    r.print("\t");
+    EXPECT_EQ(r.log, (std::vector<std::string>{"write 48,3   ", "write 0,4       "}));
+    EXPECT_EQ(r.cursor(), "6,4");
+}
+
+TEST(TerminalEngine, OnlyAMovingControlByteScrollsAtTheEnd) {
+    // A bell, or a backspace at the left edge, after a line feed on the
+    // bottom row: the line end is owed, not scrolled yet.
+    for (const char* tail : {"\a", "\b"}) {
+        Recorder r;
+        r.engine.set_cursor(0, 24);
+        r.print(std::string("A\n") + tail);
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "scroll 1"), 0) << int(tail[0]);
+        EXPECT_TRUE(r.engine.wrap_pending()) << int(tail[0]);
+        EXPECT_EQ(r.cursor(), "79,24");
+    }
 }
 
 TEST(TerminalEngine, CursorBelowTheRegionScrollsByTheDistance) {

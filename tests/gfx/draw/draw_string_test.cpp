@@ -290,6 +290,24 @@ TEST_P(UserFontTest, MatchesTheModelAtEveryEdge) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, UserFontTest, ::testing::Values(8, 16, 32));
 
+TEST_F(DrawStringTest, WidthBytesMayRunIntoTheNextRow) {
+    open(40, 20, 32);
+    // 4 pixels per row, 16 glyphs 'A'..'P': width bytes 3..18 reach 3 bytes
+    // into row 1, which is also the glyph row. Only 'A' has pixels.
+    std::vector<uint8_t> font(32 + 2 * 16, 0);
+    const ImageHeader hd{7, 4, 4, 2, 16, {}};
+    std::memcpy(font.data(), &hd, sizeof hd);
+    font[32 + 1] = 'A';
+    font[32 + 2] = 'P';
+    font[32 + 3] = 4;
+    const uint32_t row1[4] = {0x11000000u, 0x22334455u, 0x66778899u, 0x0A0B0C0Du};
+    std::memcpy(font.data() + 32 + 16 + 3, reinterpret_cast<const uint8_t*>(row1) + 3, 13);
+    EXPECT_EQ(gfx_draw_string(nullptr, 10, 10, coord_abs, temp("A"), 0, font.data(), 1, put_copy, nullptr, nullptr),
+              0);
+    const auto page = screen();
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(page[std::size_t(10 * 40 + 10 + x)], row1[x]) << x;
+}
+
 TEST_F(DrawStringTest, InvalidUserFonts) {
     open(40, 20, 32);
     const auto before = screen();
@@ -299,7 +317,7 @@ TEST_F(DrawStringTest, InvalidUserFonts) {
     };
     const Font good = make_font(true, 4, 'A', 'C', {2, 2, 2}, 4);
     // Compact headers patched to 0 pixels (pitch 0) and to 2 pixels per row,
-    // too short for the 26 width bytes of A-Z.
+    // whose two rows cannot hold the 26 width bytes of A-Z.
     auto compact_width = [](Font f, int w) {
         const uint16_t word = uint16_t(w << 3);
         std::memcpy(f.bytes.data(), &word, 2);
@@ -310,7 +328,7 @@ TEST_F(DrawStringTest, InvalidUserFonts) {
         make_font(true, 4, 'A', 'C', {2, 2, 2}, 0),      // no glyph rows
         with(good, 0, 1),                                // byte 0 not 0
         with(good, 3, 200),                              // widths wider than the image
-        compact_width(make_font(false, 4, 'A', 'Z', std::vector<int>(26, 0), 4, 0), 2),
+        compact_width(make_font(false, 4, 'A', 'Z', std::vector<int>(26, 0), 1, 0), 2),
         compact_width(make_font(false, 4, 'A', 'C', {1, 1, 1}, 4), 0),
     };
     for (const Font& f : fonts) {
