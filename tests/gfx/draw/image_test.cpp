@@ -283,6 +283,11 @@ TEST_F(ImageTest, RefusedAndEmptyPuts) {
     ImageHeader empty{7, 4, 0, 5, 0, {}};
     EXPECT_EQ(gfx_put(nullptr, 1, 1, zeros.data(), kWhole, 0, 0, 0, 0, 0, put_transparent, -1, nullptr, nullptr), 0);
     EXPECT_EQ(gfx_put(nullptr, 1, 1, &empty, kWhole, 0, 0, 0, 0, 1, put_copy, -1, nullptr, nullptr), 0);
+    // Without a routine: fine while nothing is drawn, an error otherwise.
+    EXPECT_EQ(gfx_put(nullptr, 1, 1, zeros.data(), kWhole, 0, 0, 0, 0, 1, nullptr, -1, nullptr, nullptr), 0);
+    const Image visible = make_image(true, 4, 2, 2, [](int, int) { return 0x00ABCDEFu; });
+    EXPECT_EQ(gfx_put(nullptr, 1, 1, visible.bytes.data(), kWhole, 0, 0, 0, 0, 1, nullptr, -1, nullptr, nullptr), 1);
+    EXPECT_EQ(gfx_put(nullptr, 100, 1, visible.bytes.data(), kWhole, 0, 0, 0, 0, 1, nullptr, -1, nullptr, nullptr), 0);
     // Far-off and unplaced positions draw nothing and convert no overflowing value.
     const Image img = make_image(true, 4, 3, 3, [](int, int) { return 0xFFFFFFFFu; });
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
