@@ -25,3 +25,5 @@ install_missing() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ gcc pkg-config libgtest-dev libgmock-dev libbenchmark-dev libx11-dev)
+# Tools the tests use besides the build.
+TEST_PACKAGES=(desktop-file-utils)
