@@ -11,6 +11,7 @@
 #include <stdlib.h>
 
 #include "gfx/gfx.h"
+#include "read_key.h"
 
 #define W 640
 #define H 480
@@ -19,27 +20,11 @@
 #define RIGHT (W - 21)
 #define BOTTOM (H - 61)
 #define FULL_TURN 6.283186f
-#define KEY_ESC 27
-#define KEY_CLOSE 0x6BFF
 
 typedef struct Ball {
     float x, y, dx, dy, r;
     uint32_t color;
 } Ball;
-
-/* The key read as one code: a character, or (second byte << 8) | 0xFF for
- * an extended key such as the close button; 0 when none is waiting. */
-static int read_key(void) {
-    RuntimeString* text = gfx_inkey();
-    const int n = rt_str_len(text);
-    int code = 0;
-    if (n == 1)
-        code = (unsigned char)text->data[0];
-    else if (n == 2 && (unsigned char)text->data[0] == 255)
-        code = ((unsigned char)text->data[1] << 8) | 0xFF;
-    rt_str_release_temp(text);
-    return code;
-}
 
 static void move_ball(Ball* b) {
     b->x += b->dx;

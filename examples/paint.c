@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "gfx/gfx.h"
+#include "read_key.h"
 
 #define W 640
 #define H 480
@@ -19,8 +20,6 @@
 #define SWATCH_STEP 34
 #define FULL_TURN 6.283186f
 #define WHITE 0xFFFFFFFFu
-#define KEY_ESC 27
-#define KEY_CLOSE 0x6BFF
 
 enum { TOOL_LINE, TOOL_CIRCLE, TOOL_FILL };
 static const char* const tool_names[] = {"Line", "Circle", "Fill"};
@@ -108,18 +107,6 @@ static int handle(Painter* p, const Input* in) {
     }
     if (changed) draw_bar(p); /* also covers what a circle drew over the bar */
     return 1;
-}
-
-static int read_key(void) {
-    RuntimeString* text = gfx_inkey();
-    const int n = rt_str_len(text);
-    int code = 0;
-    if (n == 1)
-        code = (unsigned char)text->data[0];
-    else if (n == 2 && (unsigned char)text->data[0] == 255)
-        code = ((unsigned char)text->data[1] << 8) | 0xFF;
-    rt_str_release_temp(text);
-    return code;
 }
 
 /* The recorded session: a green filled circle, a red filled triangle. */
