@@ -64,18 +64,9 @@ function(lichtbox_pc_dir out dir)
   endif()
 endfunction()
 
-function(lichtbox_install_package)
-  set(targets gfx runtime)
-  lichtbox_check_package_dependencies(${targets})
+# The CMake package: exported targets, config with the dependencies, version.
+function(lichtbox_install_cmake_package targets)
   set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/LichtboxGfx)
-  set(pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-
-  # Installed consumers linking with the C compiler get the C++ standard
-  # library named; a C++ link adds it by itself.
-  lichtbox_cxx_runtime_libraries(cxx_libs)
-  foreach(lib IN LISTS cxx_libs)
-    target_link_libraries(runtime INTERFACE "$<INSTALL_INTERFACE:$<$<LINK_LANGUAGE:C>:${lib}>>")
-  endforeach()
   install(TARGETS ${targets} EXPORT LichtboxGfxTargets
           ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
           FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lichtbox)
@@ -92,9 +83,12 @@ function(lichtbox_install_package)
   install(FILES ${PROJECT_BINARY_DIR}/LichtboxGfxConfig.cmake
                 ${PROJECT_BINARY_DIR}/LichtboxGfxConfigVersion.cmake
           DESTINATION ${cmake_dir})
+endfunction()
 
-  # The .pc file finds its prefix from its own place, so the tree can be
-  # installed with --prefix or DESTDIR and moved.
+# The pkg-config file. It finds its prefix from its own place, so the tree
+# can be installed with --prefix or DESTDIR and moved.
+function(lichtbox_install_pkgconfig targets cxx_libs)
+  set(pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   if(IS_ABSOLUTE "${pc_dir}")
     set(PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
   else()
@@ -114,4 +108,17 @@ function(lichtbox_install_package)
   endforeach()
   configure_file(${LICHTBOX_PACKAGE_DIR}/lichtbox-gfx.pc.in ${PROJECT_BINARY_DIR}/lichtbox-gfx.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/lichtbox-gfx.pc DESTINATION ${pc_dir})
+endfunction()
+
+function(lichtbox_install_package)
+  set(targets gfx runtime)
+  lichtbox_check_package_dependencies(${targets})
+  # Installed consumers linking with the C compiler get the C++ standard
+  # library named; a C++ link adds it by itself.
+  lichtbox_cxx_runtime_libraries(cxx_libs)
+  foreach(lib IN LISTS cxx_libs)
+    target_link_libraries(runtime INTERFACE "$<INSTALL_INTERFACE:$<$<LINK_LANGUAGE:C>:${lib}>>")
+  endforeach()
+  lichtbox_install_cmake_package("${targets}")
+  lichtbox_install_pkgconfig("${targets}" "${cxx_libs}")
 endfunction()
