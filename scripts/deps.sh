@@ -27,3 +27,5 @@ install_missing() {
 # What building the program needs; the tests and benchmarks need more.
 RUN_PACKAGES=(cmake ninja-build g++ gcc libx11-dev)
 BUILD_PACKAGES=("${RUN_PACKAGES[@]}" pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+# Tools the tests use besides the build.
+TEST_PACKAGES=(desktop-file-utils)
