@@ -68,9 +68,9 @@ endfunction()
 function(lichtbox_install_cmake_package targets)
   set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/LichtboxGfx)
   install(TARGETS ${targets} EXPORT LichtboxGfxTargets
-          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-          FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lichtbox)
-  install(EXPORT LichtboxGfxTargets NAMESPACE LichtboxGfx:: DESTINATION ${cmake_dir})
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+          FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lichtbox COMPONENT development)
+  install(EXPORT LichtboxGfxTargets NAMESPACE LichtboxGfx:: DESTINATION ${cmake_dir} COMPONENT development)
 
   get_property(calls GLOBAL PROPERTY LICHTBOX_PACKAGE_FIND_CALLS)
   list(JOIN calls "\n" LICHTBOX_FIND_DEPENDENCIES)
@@ -82,7 +82,7 @@ function(lichtbox_install_cmake_package targets)
                                    COMPATIBILITY SameMinorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/LichtboxGfxConfig.cmake
                 ${PROJECT_BINARY_DIR}/LichtboxGfxConfigVersion.cmake
-          DESTINATION ${cmake_dir})
+          DESTINATION ${cmake_dir} COMPONENT development)
 endfunction()
 
 # The pkg-config file. It finds its prefix from its own place, so the tree
@@ -107,7 +107,7 @@ function(lichtbox_install_pkgconfig targets cxx_libs)
     string(APPEND PC_OWN_LIBS " -l${name}")
   endforeach()
   configure_file(${LICHTBOX_PACKAGE_DIR}/lichtbox-gfx.pc.in ${PROJECT_BINARY_DIR}/lichtbox-gfx.pc @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/lichtbox-gfx.pc DESTINATION ${pc_dir})
+  install(FILES ${PROJECT_BINARY_DIR}/lichtbox-gfx.pc DESTINATION ${pc_dir} COMPONENT development)
 endfunction()
 
 function(lichtbox_install_package)

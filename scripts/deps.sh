@@ -29,3 +29,5 @@ RUN_PACKAGES=(cmake ninja-build g++ gcc libx11-dev)
 BUILD_PACKAGES=("${RUN_PACKAGES[@]}" pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
 # Tools the tests use besides the build.
 TEST_PACKAGES=(desktop-file-utils)
+# What building the Debian package needs (dpkg-shlibdeps works out its dependencies).
+PACKAGE_PACKAGES=(dpkg-dev file)
