@@ -149,6 +149,8 @@ void exit_handler_trampoline() { gfx_screen_exit_handler(); }
 
 GfxContext* context() { return g_ctx; }
 
+void* blit_lookup() { return g_blit_lookup; }
+
 const GfxDriver null_driver = {
     "Null",  nullptr,
     nullptr, [] {},
