@@ -1,0 +1,38 @@
+// X11 extension libraries that are loaded by name when first needed (and
+// kept for the rest of the process): the screen saver extension and XRandR.
+// A missing library is not an error; the feature is then left out.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/extensions/scrnsaver.h>
+
+namespace gfx::x11 {
+
+// The first of the names that dlopen finds, or null.
+void* open_library(const char* const* names, int count);
+
+struct ScreenSaverApi {
+    decltype(&XScreenSaverQueryExtension) query_extension;
+    decltype(&XScreenSaverSuspend) suspend;
+};
+// Null when the library is missing.
+const ScreenSaverApi* screen_saver_api();
+
+struct RandrApi {
+    decltype(&XRRQueryExtension) query_extension;
+    decltype(&XRRGetScreenInfo) get_screen_info;
+    decltype(&XRRConfigCurrentRate) current_rate;
+    decltype(&XRRFreeScreenConfigInfo) free_screen_info;
+    decltype(&XRRGetScreenResources) get_resources;
+    decltype(&XRRFreeScreenResources) free_resources;
+    decltype(&XRRGetOutputInfo) get_output;
+    decltype(&XRRFreeOutputInfo) free_output;
+};
+// Null when the library is missing.
+const RandrApi* randr_api();
+
+// The screen's refresh rate in Hz through XRandR, 0 when unknown.
+int refresh_rate(Display* display, Window root);
+
+}  // namespace gfx::x11
