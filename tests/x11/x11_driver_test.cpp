@@ -43,10 +43,10 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms = 3000) {
     return done();
 }
 
-// Waits for a driver pass that shows rows, then for one more pass, whose
-// key-state round trip proves the server has taken the rows.
-bool wait_shown() {
-    const uint64_t shows = gfx::x11::driver_stats().shows;
+// Waits for a driver pass that shows rows after the count `shows` (read
+// before the change), then for two more passes: the later one started after
+// the change and its key-state round trip proves the server took its rows.
+bool wait_shown(uint64_t shows) {
     if (!wait_until([&] { return gfx::x11::driver_stats().shows > shows; })) return false;
     const uint64_t passes = gfx::x11::driver_stats().passes;
     return wait_until([&] { return gfx::x11::driver_stats().passes > passes + 1; });
@@ -240,11 +240,12 @@ protected:
     static void show_random_page(unsigned seed) {
         GfxContext* ctx = gfx_context();
         std::mt19937 rng(seed);
+        const uint64_t shows = gfx::x11::driver_stats().shows;
         gfx_lock();
         for (int i = 0; i < ctx->pitch * ctx->h; ++i) ctx->framebuffer[i] = uint8_t(rng());
         std::memset(ctx->dirty, 1, std::size_t(ctx->h));
         gfx_unlock();
-        ASSERT_TRUE(wait_shown());
+        ASSERT_TRUE(wait_shown(shows));
     }
 };
 
@@ -270,8 +271,9 @@ TEST_F(X11DriverTest, WindowShowsThePageExactlyAtEveryDepth) {
 
         // A palette change alone reaches the window.
         if (c.depth == 8) {
+            const uint64_t shows = gfx::x11::driver_stats().shows;
             gfx_palette_set(ctx->framebuffer[0], 0x3F, 0, 0);
-            ASSERT_TRUE(wait_shown());
+            ASSERT_TRUE(wait_shown(shows));
             const auto again = window_pixels(our_window(), &ww, &wh);
             EXPECT_EQ(count_mismatches(ctx, again, ww, wh, 1, 0, 0, &first), 0) << first;
         }
@@ -309,9 +311,10 @@ TEST_F(X11DriverTest, RealWindowKeysMouseFullScreenAndClose) {
     }));
 
     // Drawing shows exactly.
+    const uint64_t shows = gfx::x11::driver_stats().shows;
     gfx_line(nullptr, 10, 10, 300, 200, 0xFFFF8000u, 2, 0xFFFF, 0);
     gfx_circle(nullptr, 160, 120, 50, 0xFF2040FFu, 0, 0, 6.283186f, 1, 0);
-    ASSERT_TRUE(wait_shown());
+    ASSERT_TRUE(wait_shown(shows));
     int ww = 0, wh = 0;
     std::string first;
     auto pixels = window_pixels(w, &ww, &wh);
@@ -480,9 +483,10 @@ TEST_F(X11DriverTest, WindowFlagsFrameTopAndShape) {
     EXPECT_EQ(motif[2], 0u);  // no decorations
     EXPECT_TRUE(wait_until([&] { return in_state(w, "_NET_WM_STATE_ABOVE"); }));
     // Magenta is see-through: only the box drawn over it stays.
+    const uint64_t shows = gfx::x11::driver_stats().shows;
     gfx_line(nullptr, 0, 0, 63, 47, 0xFFFF00FFu, 2, 0xFFFF, 0);
     gfx_line(nullptr, 8, 4, 23, 11, 0xFF00FF00u, 2, 0xFFFF, 0);
-    ASSERT_TRUE(wait_shown());
+    ASSERT_TRUE(wait_shown(shows));
     int count = 0, ordering = 0;
     XRectangle* rects = XShapeGetRectangles(g_dpy, w, ShapeBounding, &count, &ordering);
     ASSERT_NE(rects, nullptr);
