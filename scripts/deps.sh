@@ -25,7 +25,7 @@ install_missing() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ gcc pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libx11-dev libxext-dev libxrandr-dev libxss-dev libgl-dev)
+                libx11-dev libxext-dev libxrandr-dev libxrender-dev libxss-dev libgl-dev)
 # The X server, window manager and tools the end-to-end tests of the window
 # drive (and the test-only XTest/DAMAGE client libraries).
 X11_TEST_PACKAGES=(xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick libxtst-dev libxdamage-dev)

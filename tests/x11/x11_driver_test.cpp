@@ -474,6 +474,20 @@ TEST_F(X11DriverTest, RealWindowKeysMouseFullScreenAndClose) {
     EXPECT_FALSE(found);
 }
 
+TEST_F(X11DriverTest, FullScreenFromTheStartScaledByTheDriver) {
+    // Without the server's scaling the driver scales the picture itself.
+    gfx::x11::set_server_scaling_allowed(false);
+    ASSERT_EQ(gfx_screen_set_size(320, 240, 32, 1, GFX_FULLSCREEN, 0), 0);
+    gfx::x11::set_server_scaling_allowed(true);
+    const ::Window w = our_window();
+    const int sw = DisplayWidth(g_dpy, DefaultScreen(g_dpy)), sh = DisplayHeight(g_dpy, DefaultScreen(g_dpy));
+    const int s = std::min(sw / 320, sh / 240);
+    ASSERT_TRUE(wait_until([&] { return in_state(w, "_NET_WM_STATE_FULLSCREEN"); }));
+    gfx_circle(nullptr, 160, 120, 90, 0xFFC08040u, 0, 0, 6.283186f, 1, 0);
+    std::string first;
+    EXPECT_EQ(wait_matches(w, s, (sw - 320 * s) / 2, (sh - 240 * s) / 2, &first), 0) << first;
+}
+
 TEST_F(X11DriverTest, WindowFlagsFrameTopAndShape) {
     ASSERT_EQ(gfx_screen_set_size(64, 48, 32, 1, GFX_SHAPED | GFX_ALWAYS_ON_TOP, 0), 0);
     const ::Window w = our_window();

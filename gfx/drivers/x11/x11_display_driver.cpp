@@ -25,6 +25,7 @@ std::atomic<uint64_t> g_passes{0};
 std::atomic<uint64_t> g_shows{0};
 std::atomic<int64_t> g_last_show_ns{0};
 std::atomic<bool> g_shm_allowed{true};
+std::atomic<bool> g_server_scaling_allowed{true};
 std::atomic<bool> g_shm_in_use{false};
 std::atomic<unsigned long> g_window{0};
 
@@ -41,7 +42,7 @@ void driver_thread(std::promise<bool>& started) {
         started.set_value(false);
         return;
     }
-    Presenter presenter(*win, (st.flags & window::kShaped) != 0);
+    Presenter presenter(*win, (st.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
     if (!presenter.open(g_shm_allowed.load())) {
         started.set_value(false);
         return;
@@ -127,5 +128,7 @@ DriverStats driver_stats() {
 }
 
 void set_shared_memory_allowed(bool allowed) { g_shm_allowed = allowed; }
+
+void set_server_scaling_allowed(bool allowed) { g_server_scaling_allowed = allowed; }
 
 }  // namespace gfx::x11

@@ -26,6 +26,10 @@ DriverStats driver_stats();
 // XPutImage even where MIT-SHM is offered (false) or use it where it is
 // (true, the default).
 void set_shared_memory_allowed(bool allowed);
+// Test and benchmark hook: full-screen pictures of windows opened from now
+// on are scaled by the server through XRender (true, the default, where the
+// server has it) or by the driver (false).
+void set_server_scaling_allowed(bool allowed);
 
 // The monitor's modes (height | width << 16) whose bits per pixel equal
 // depth, or with partners also its partner (15/16, 24/32); malloc'ed, the

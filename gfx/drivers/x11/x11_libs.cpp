@@ -54,6 +54,18 @@ const RandrApi* randr_api() {
     });
 }
 
+const RenderApi* render_api() {
+    static const char* const names[] = {"libXrender.so.1", "libXrender.so"};
+    return load_api<RenderApi>(names, 2, [](void* lib, RenderApi& a) {
+        return load(lib, a.query_extension, "XRenderQueryExtension") &&
+               load(lib, a.find_visual_format, "XRenderFindVisualFormat") &&
+               load(lib, a.create_picture, "XRenderCreatePicture") &&
+               load(lib, a.free_picture, "XRenderFreePicture") &&
+               load(lib, a.set_transform, "XRenderSetPictureTransform") &&
+               load(lib, a.set_filter, "XRenderSetPictureFilter") && load(lib, a.composite, "XRenderComposite");
+    });
+}
+
 int refresh_rate(Display* display, Window root) {
     const RandrApi* r = randr_api();
     int event_base = 0, error_base = 0;

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/Xrender.h>
 #include <X11/extensions/scrnsaver.h>
 
 namespace gfx::x11 {
@@ -31,6 +32,18 @@ struct RandrApi {
 };
 // Null when the library is missing.
 const RandrApi* randr_api();
+
+struct RenderApi {
+    decltype(&XRenderQueryExtension) query_extension;
+    decltype(&XRenderFindVisualFormat) find_visual_format;
+    decltype(&XRenderCreatePicture) create_picture;
+    decltype(&XRenderFreePicture) free_picture;
+    decltype(&XRenderSetPictureTransform) set_transform;
+    decltype(&XRenderSetPictureFilter) set_filter;
+    decltype(&XRenderComposite) composite;
+};
+// Null when the library is missing.
+const RenderApi* render_api();
 
 // The screen's refresh rate in Hz through XRandR, 0 when unknown.
 int refresh_rate(Display* display, Window root);

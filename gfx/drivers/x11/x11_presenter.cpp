@@ -11,6 +11,7 @@
 
 #include "gfx/core/unaligned.h"
 #include "gfx/drivers/convert/scale.h"
+#include "gfx/drivers/x11/x11_libs.h"
 #include "gfx/gfx.h"
 
 namespace gfx::x11 {
@@ -147,16 +148,39 @@ bool Presenter::attach_shm(int32_t w, int32_t h) {
     return true;
 }
 
+bool Presenter::start_server_scaling(int32_t scale) {
+    const RenderApi* render = render_api();
+    int event_base = 0, error_base = 0;
+    Display* d = window_.display();
+    if (!render || !render->query_extension(d, &event_base, &error_base)) return false;
+    XRenderPictFormat* format = render->find_visual_format(d, window_.visual());
+    if (!format) return false;
+    pixmap_ = XCreatePixmap(d, window_.handle(), unsigned(width_), unsigned(height_), unsigned(window_.depth()));
+    source_ = render->create_picture(d, pixmap_, format, 0, nullptr);
+    target_ = render->create_picture(d, window_.handle(), format, 0, nullptr);
+    // Destination pixel (x, y) samples source pixel (x / scale, y / scale).
+    XTransform t{};
+    t.matrix[0][0] = t.matrix[1][1] = XDoubleToFixed(1.0 / scale);
+    t.matrix[2][2] = XDoubleToFixed(1.0);
+    render->set_transform(d, source_, &t);
+    render->set_filter(d, source_, FilterNearest, nullptr, 0);
+    server_scaling_ = true;
+    return true;
+}
+
 bool Presenter::create_images() {
     const GfxContext* ctx = gfx_context();
     const int32_t s = window_.placement().scale;
-    const int32_t w = width_ * s, h = height_ * s;
+    // Rows are scaled by the server when it can; the image then holds the
+    // picture at its own size.
+    const int32_t image_scale = s > 1 && server_scaling_allowed_ && start_server_scaling(s) ? 1 : s;
+    const int32_t w = width_ * image_scale, h = height_ * image_scale;
     const bool same_format = ctx->scanline_size == 1 && !red_low_ &&
                              ((ctx->depth == 32 && device_depth_ == 32) || (ctx->depth == 16 && device_depth_ == 16));
     if (!(shm_wanted_ && attach_shm(w, h))) {
         shm_wanted_ = false;  // a failed attach is not tried again
         // Without MIT-SHM a page in the device's format is put as it is.
-        const bool direct = same_format && s == 1 && !shaped_;
+        const bool direct = same_format && image_scale == 1 && !shaped_;
         const int32_t pitch = direct ? ctx->pitch : row_pitch(w, device_bytes_);
         if (!direct) image_memory_.assign(std::size_t(pitch) * std::size_t(h), 0);
         image_ = XCreateImage(window_.display(), window_.visual(), unsigned(window_.depth()), ZPixmap, 0, nullptr,
@@ -165,7 +189,7 @@ bool Presenter::create_images() {
         image_->byte_order = LSBFirst;  // device pixels are stored least significant byte first
         image_->data = direct ? nullptr : reinterpret_cast<char*>(image_memory_.data());
     }
-    if (s > 1) {
+    if (image_scale > 1) {
         conversion_pitch_ = row_pitch(width_, device_bytes_);
         conversion_.assign(std::size_t(conversion_pitch_) * std::size_t(height_), 0);
     } else {
@@ -188,6 +212,14 @@ void Presenter::free_images() {
     XDestroyImage(image_);
     image_ = nullptr;
     image_memory_.clear();
+    if (server_scaling_) {
+        render_api()->free_picture(window_.display(), source_);
+        render_api()->free_picture(window_.display(), target_);
+        XFreePixmap(window_.display(), pixmap_);
+        source_ = target_ = 0;
+        pixmap_ = 0;
+        server_scaling_ = false;
+    }
 }
 
 void Presenter::finish() {
@@ -204,15 +236,22 @@ bool Presenter::handle_event(const XEvent& ev) {
 }
 
 void Presenter::put(int32_t y, int32_t rows) {
+    // y and rows count image rows; with server scaling they go into the
+    // pixmap and are composited scaled into the window.
     Display* d = window_.display();
     const Placement& p = window_.placement();
-    const int32_t w = width_ * p.scale;
+    const int32_t image_w = server_scaling_ ? width_ : width_ * p.scale;
+    const Drawable target = server_scaling_ ? Drawable(pixmap_) : Drawable(window_.handle());
+    const int32_t tx = server_scaling_ ? 0 : p.x, ty = server_scaling_ ? y : p.y + y;
     if (shm_active_) {
-        XShmPutImage(d, window_.handle(), gc_, image_, 0, y, p.x, p.y + y, unsigned(w), unsigned(rows), True);
+        XShmPutImage(d, target, gc_, image_, 0, y, tx, ty, unsigned(image_w), unsigned(rows), True);
         shm_busy_ = true;
     } else {
-        XPutImage(d, window_.handle(), gc_, image_, 0, y, p.x, p.y + y, unsigned(w), unsigned(rows));
+        XPutImage(d, target, gc_, image_, 0, y, tx, ty, unsigned(image_w), unsigned(rows));
     }
+    if (server_scaling_)
+        render_api()->composite(d, PictOpSrc, source_, None, target_, 0, y * p.scale, 0, 0, p.x, p.y + y * p.scale,
+                                unsigned(width_ * p.scale), unsigned(rows * p.scale));
     XFlush(d);
 }
 
@@ -237,7 +276,8 @@ bool Presenter::show_changed() {
     }
     finish();
     auto* picture = reinterpret_cast<uint8_t*>(image_->data);
-    if (s == 1) {
+    const int32_t image_scale = server_scaling_ ? 1 : s;
+    if (image_scale == 1) {
         blitter_(picture, image_->bytes_per_line);
     } else {
         blitter_(conversion_.data(), conversion_pitch_);
@@ -250,7 +290,7 @@ bool Presenter::show_changed() {
             ++valid_count_;
         }
     }
-    put(y1 * sl * s, (y2 - y1 + 1) * sl * s);
+    put(y1 * sl * image_scale, (y2 - y1 + 1) * sl * image_scale);
     return true;
 }
 
@@ -264,7 +304,7 @@ void Presenter::paint() {
         image_->data = nullptr;
     } else if (valid_count_ == ctx->h) {
         finish();
-        put(0, height_ * window_.placement().scale);
+        put(0, server_scaling_ ? height_ : height_ * window_.placement().scale);
     } else {
         window::EventCore::mark_all_rows();  // the next pass converts and shows them
     }

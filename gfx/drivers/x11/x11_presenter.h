@@ -1,12 +1,14 @@
 // Puts the visible page into an X11 window: the device format of the
 // window's visual, the converter, the image the rows go through (a MIT-SHM
 // segment when the server offers one and is local, else XPutImage), integer
-// scaling for full-screen display, and the window shape of shaped windows.
+// scaling for full-screen display (by the server through XRender when it
+// has it, else here), and the window shape of shaped windows.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
 
 #include <cstdint>
 #include <vector>
@@ -18,7 +20,9 @@ namespace gfx::x11 {
 
 class Presenter {
 public:
-    Presenter(X11Window& window, bool shaped) : window_(window), shaped_(shaped) {}
+    // server_scaling: full-screen pictures may be scaled by the server.
+    Presenter(X11Window& window, bool shaped, bool server_scaling = true)
+        : window_(window), shaped_(shaped), server_scaling_allowed_(server_scaling) {}
     ~Presenter();
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
@@ -40,6 +44,7 @@ public:
     void finish();
 
     bool uses_shm() const { return shm_active_; }
+    bool scales_on_server() const { return server_scaling_; }
     int32_t device_depth() const { return device_depth_; }
     bool red_low() const { return red_low_; }
     const Placement& placement() const { return window_.placement(); }
@@ -48,12 +53,14 @@ private:
     bool create_images();
     void free_images();
     bool attach_shm(int32_t w, int32_t h);
+    bool start_server_scaling(int32_t scale);
     void put(int32_t y, int32_t rows);
     void fill_borders();
     void update_shape(int32_t first, int32_t last);
 
     X11Window& window_;
     bool shaped_;
+    bool server_scaling_allowed_;
     GC gc_ = nullptr;
     int32_t device_depth_ = 0;  // 15, 16, 24 or 32
     int32_t device_bytes_ = 0;
@@ -66,7 +73,10 @@ private:
     XShmSegmentInfo shm_{};
     XImage* image_ = nullptr;             // scaled picture (or the page itself)
     std::vector<uint8_t> image_memory_;  // its pixels without MIT-SHM
-    std::vector<uint8_t> conversion_;    // converted rows before scaling
+    bool server_scaling_ = false;        // rows go to a pixmap, XRender scales them
+    Pixmap pixmap_ = 0;
+    Picture source_ = 0, target_ = 0;
+    std::vector<uint8_t> conversion_;    // converted rows before scaling here
     int32_t conversion_pitch_ = 0;
     int32_t width_ = 0, height_ = 0;     // picture size in device pixels
     std::vector<uint8_t> valid_rows_;    // converted at least once
