@@ -24,8 +24,9 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" || return 1
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ gcc pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libx11-dev libxext-dev libxrandr-dev libxrender-dev libxss-dev libgl-dev)
+# What building the program needs; the tests and benchmarks need more.
+RUN_PACKAGES=(cmake ninja-build g++ gcc libx11-dev libxext-dev libxrandr-dev libxrender-dev libxss-dev libgl-dev)
+BUILD_PACKAGES=("${RUN_PACKAGES[@]}" pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
 # The X server, window manager and tools the end-to-end tests of the window
 # drive (and the test-only XTest/DAMAGE client libraries).
 X11_TEST_PACKAGES=(xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick libxtst-dev libxdamage-dev)

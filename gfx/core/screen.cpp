@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gfx/core/context_internal.h"
+#include "gfx/core/page_memory.h"
 #include "gfx/core/pixel_routines.h"
 #include "gfx/gfx.h"
 
@@ -39,13 +40,18 @@ void* alloc_zeroed(std::size_t bytes) {
 
 using Semaphore = std::binary_semaphore;
 
+std::size_t page_block_bytes(const GfxContext* ctx, int32_t pages) {
+    return std::size_t(ctx->pitch) * std::size_t(ctx->h) * std::size_t(pages);
+}
+
 void close_context() {
     GfxContext* ctx = g_ctx;
     if (ctx) {
         if (ctx->driver && ctx->driver->exit) ctx->driver->exit();
         free_text_cells(ctx);
         if (ctx->pages) {
-            for (int32_t i = 0; i < ctx->page_count; ++i) std::free(ctx->pages[i]);
+            // All pages live in one block that starts with page 0.
+            if (ctx->page_count > 0) free_page_block(ctx->pages[0], page_block_bytes(ctx, ctx->page_count));
             std::free(ctx->pages);
         }
         std::free(ctx->device_palette);
@@ -66,12 +72,12 @@ void close_context() {
 bool allocate_buffers(GfxContext* ctx, int32_t pages) {
     ctx->pages = static_cast<uint8_t**>(alloc_zeroed(sizeof(uint8_t*) * std::size_t(pages)));
     if (!ctx->pages) return false;
+    if (g_alloc_fail_countdown > 0 && --g_alloc_fail_countdown == 0) return false;
+    uint8_t* block = alloc_page_block(page_block_bytes(ctx, pages));
+    if (!block) return false;
     const std::size_t page_bytes = std::size_t(ctx->pitch) * std::size_t(ctx->h);
-    for (int32_t i = 0; i < pages; ++i) {
-        ctx->pages[i] = static_cast<uint8_t*>(alloc_zeroed(page_bytes));
-        if (!ctx->pages[i]) return false;
-        ctx->page_count = i + 1;  // what close_context must free
-    }
+    for (int32_t i = 0; i < pages; ++i) ctx->pages[i] = block + std::size_t(i) * page_bytes;
+    ctx->page_count = pages;  // what close_context must free
     ctx->framebuffer = ctx->pages[0];
     ctx->dirty = static_cast<uint8_t*>(alloc_zeroed(std::size_t(ctx->h) * std::size_t(ctx->scanline_size)));
     ctx->device_palette = static_cast<uint32_t*>(alloc_zeroed(256 * sizeof(uint32_t)));

@@ -1,0 +1,149 @@
+// The heading and the control panel: group labels, bevelled buttons, the
+// height ramp and the round info button. Texts are text sprites: printed
+// with the console onto the scratch page, captured, and put onto the
+// composition page at an exact pixel position.
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/draw_calls.h"
+#include "app/simulation.h"
+
+namespace lichtbox {
+namespace {
+
+constexpr int32_t BUTTON_FACE_H = 18;
+constexpr int32_t BUTTON_BEVEL = 3;
+constexpr int32_t kGlyphW = 8;
+constexpr int32_t kSpriteRows = 15;  // the 16-row cells without their bottom row
+
+constexpr uint32_t kSpriteInk = 0xFF000001u;  // not black: the shadow fill runs over it
+constexpr uint32_t kMagenta = 0xFFFF00FFu;    // the transparent method's mask colour
+constexpr uint32_t kInfoPaper = 0x00FFFFAAu;
+constexpr uint32_t kInfoRing = 0x00000000u;
+
+struct ButtonSpec {
+    int32_t x, w;
+    int32_t red, green, blue;
+    const char* label;
+};
+
+constexpr ButtonSpec kButtons[kButtonCount + 1] = {
+    {},
+    {174, 20, 220, 220, 220, "<-"},        // object left
+    {199, 20, 220, 220, 220, "->"},        // object right
+    {224, 18, 220, 220, 220, ""},          // lower (ramp)
+    {247, 18, 220, 220, 220, ""},          // higher (ramp)
+    {280, 20, 220, 220, 220, "<-"},        // wall nearer
+    {305, 20, 220, 220, 220, "->"},        // wall farther
+    {340, 76, 50, 255, 50, "Neustart"},    // restart
+    {150, 16, 0, 0, 0, nullptr},           // info (drawn as a circle)
+};
+
+// A zero-filled image buffer big enough for the capture of n characters.
+std::vector<uint32_t> sprite_buffer(int32_t n) {
+    return std::vector<uint32_t>(std::size_t(kGlyphW * n + 1) * kSpriteRows, 0u);
+}
+
+// Prints text at the top-left of the scratch page in the current colours
+// and captures its cells; an empty text captures nothing (the rectangle
+// reaches left of the page) and leaves the buffer empty.
+void capture_text(const char* text, std::vector<uint32_t>& buffer) {
+    const auto n = int32_t(std::strlen(text));
+    gfx_page_set(PAGE_SCRATCH, PAGE_SHOWN);
+    gfx_locate(1, 1, kCursorUnchanged);
+    print_line(text);
+    RuntimeArray array{buffer.data(), buffer.data(), int32_t(buffer.size() * sizeof(uint32_t)),
+                       int32_t(sizeof(uint32_t)), 1, 0};
+    gfx_get(nullptr, 0, 0, float(kGlyphW * n - 1), float(kSpriteRows - 1), buffer.data(),
+            coord_abs_rel, &array);
+}
+
+void put_sprite(float x, float y, const std::vector<uint32_t>& buffer, int32_t method, PutRoutine routine) {
+    gfx_put(nullptr, x, y, buffer.data(), GFX_COORD_OMITTED, GFX_COORD_OMITTED, GFX_COORD_OMITTED,
+            GFX_COORD_OMITTED, 0, method, routine, -1, nullptr, nullptr);
+}
+
+// Bevel shades, per channel at 64-bit mantissa precision with ties to even:
+// plain double arithmetic rounds 50 + 205 * 0.7 up to 194.
+uint32_t shade(int32_t r, int32_t g, int32_t b, double f, bool lighten) {
+    auto one = [&](int32_t c) -> uint32_t {
+        const long double v = lighten ? c + (255 - c) * static_cast<long double>(f)
+                                      : c * static_cast<long double>(f);
+        return uint32_t(rt_round_int(v));
+    };
+    return 0xFF000000u | one(r) << 16 | one(g) << 8 | one(b);
+}
+
+void draw_spec_button(int32_t index) {
+    const ButtonSpec& b = kButtons[index];
+    draw_button(b.x, scene.button_row_y, b.w, b.red, b.green, b.blue, b.label);
+}
+
+}  // namespace
+
+void draw_text_sprite(int32_t x, int32_t y, const char* text) {
+    std::vector<uint32_t> buffer = sprite_buffer(int32_t(std::strlen(text)));
+    gfx_color(kSpriteInk, kMagenta, 0);
+    capture_text(text, buffer);
+    gfx_page_set(PAGE_COMPOSE, PAGE_SHOWN);
+    put_sprite(float(x), float(y), buffer, PUT_METHOD_TRANSPARENT, put_transparent);
+}
+
+void draw_button(int32_t x, int32_t y, int32_t w, int32_t red, int32_t green, int32_t blue,
+                 const char* label) {
+    const uint32_t face = 0xFF000000u | uint32_t(red) << 16 | uint32_t(green) << 8 | uint32_t(blue);
+    gfx_page_set(PAGE_COMPOSE, PAGE_SHOWN);
+    line_by(float(x), float(y), float(w), float(BUTTON_FACE_H), face, kFilled);
+
+    const auto n = int32_t(std::strlen(label));
+    std::vector<uint32_t> buffer = sprite_buffer(n);
+    gfx_color(kBlack, face, 0);
+    capture_text(label, buffer);
+    const int64_t offset = rt_round_int((w - kGlyphW * n) / 2.0L);
+    gfx_page_set(PAGE_COMPOSE, PAGE_SHOWN);
+    put_sprite(float(x + offset), float(y + 2), buffer, PUT_METHOD_COPY, put_copy);
+
+    // Three one-pixel bands per side on and outside the face's border; the
+    // later sides overwrite the earlier ones where they cross.
+    const uint32_t left = shade(red, green, blue, 0.4, true);
+    const uint32_t top = shade(red, green, blue, 0.7, true);
+    const uint32_t right = shade(red, green, blue, 0.7, false);
+    const uint32_t bottom = shade(red, green, blue, 0.5, false);
+    for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
+        line_by(float(x - i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), left, kFilled);
+    for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
+        line_by(float(x - i), float(y - i), float(w + 2 * i), 0, top, kFilled);
+    for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
+        line_by(float(x + w + i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), right, kFilled);
+    for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
+        line_by(float(x - i), float(y + BUTTON_FACE_H + i), float(w + 2 * i), 0, bottom, kFilled);
+}
+
+void draw_panel() {
+    draw_text_sprite(179, 438, "Gegenstand");
+    draw_text_sprite(286, 438, "Wand");
+    draw_text_sprite(250, 10, "L I C H T B O X");
+
+    scene.button_row_y = 456;
+    for (int32_t i = 1; i <= kButtonCount; ++i) {
+        scene.button_x[i] = kButtons[i].x;
+        scene.button_w[i] = kButtons[i].w;
+    }
+    const int32_t row = scene.button_row_y;
+
+    for (int32_t i = 1; i <= 4; ++i) draw_spec_button(i);
+    // Height ramp: seven bars growing from 2 to 14 pixels around row 465.5,
+    // short ones on the "lower" button, tall ones on the "higher" one.
+    for (int32_t i = 0; i < 7; ++i)
+        line_by(float(scene.button_x[3] + 4 + 5 * i), float(row + 9 - i), 1.0f, float(2 * i + 1), kBlack,
+                kFilled);
+    for (int32_t i = 5; i <= 7; ++i) draw_spec_button(i);
+
+    const auto cx = float(scene.button_x[8] + 6), cy = float(row + 9);
+    circle(cx, cy, 8.0f, kInfoRing);
+    flood(cx, cy, kInfoPaper, kInfoRing);
+    draw_text_sprite(scene.button_x[8] + 2, row + 3, "i");
+}
+
+}  // namespace lichtbox
