@@ -77,8 +77,11 @@ void shared_set_palette(int32_t index, int32_t r, int32_t g, int32_t b) {
 }
 
 void shared_wait_vsync() {
+    // The driver thread may fill in the rate after the start.
+    gfx_lock();
     const GfxContext* ctx = gfx_context();
     const int32_t rate = ctx ? ctx->refresh_rate : 0;
+    gfx_unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(rate > 0 ? 1000 / rate : 16));
 }
 

@@ -271,6 +271,7 @@ int32_t gl_init(const char* title, int32_t w, int32_t h, int32_t depth, int32_t 
         return -1;
     if (g_sizes.samples > 0) g_gl.gl.enable(GL_MULTISAMPLE);
     if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = refresh_rate(d, DefaultRootWindow(d));
+    g_gl.window->finish_setup();
     host.attach(g_gl.window.get());
     st.active = true;
     return 0;

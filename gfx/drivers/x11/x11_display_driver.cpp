@@ -49,14 +49,24 @@ void driver_thread(std::promise<bool>& started) {
     }
     win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
                     [&](const XEvent& ev) { return presenter.handle_event(ev); }});
-    if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = refresh_rate(win->display(), DefaultRootWindow(win->display()));
     g_shm_in_use = presenter.uses_shm();
     g_window = win->handle();
     host.attach(win.get());
     st.active = true;
+    const uint64_t shows_before = g_shows.load(std::memory_order_relaxed);
     started.set_value(true);
 
+    bool setup_finished = false;
     while (host.running()) {
+        if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before) {
+            // The first picture is out: now what the start need not wait for.
+            setup_finished = true;
+            win->finish_setup();
+            const int rate = refresh_rate(win->display(), DefaultRootWindow(win->display()));
+            host.lock();
+            if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
+            host.unlock();
+        }
         host.lock();
         win->apply_requests();
         if (st.palette_changed) {

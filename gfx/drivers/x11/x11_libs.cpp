@@ -46,9 +46,9 @@ const RandrApi* randr_api() {
     static const char* const names[] = {"libXrandr.so.2", "libXrandr.so"};
     return load_api<RandrApi>(names, 2, [](void* lib, RandrApi& a) {
         return load(lib, a.query_extension, "XRRQueryExtension") &&
-               load(lib, a.get_screen_info, "XRRGetScreenInfo") && load(lib, a.current_rate, "XRRConfigCurrentRate") &&
-               load(lib, a.free_screen_info, "XRRFreeScreenConfigInfo") &&
                load(lib, a.get_resources, "XRRGetScreenResources") &&
+               load(lib, a.get_current_resources, "XRRGetScreenResourcesCurrent") &&
+               load(lib, a.get_crtc, "XRRGetCrtcInfo") && load(lib, a.free_crtc, "XRRFreeCrtcInfo") &&
                load(lib, a.free_resources, "XRRFreeScreenResources") && load(lib, a.get_output, "XRRGetOutputInfo") &&
                load(lib, a.free_output, "XRRFreeOutputInfo");
     });
@@ -70,11 +70,21 @@ int refresh_rate(Display* display, Window root) {
     const RandrApi* r = randr_api();
     int event_base = 0, error_base = 0;
     if (!r || !r->query_extension(display, &event_base, &error_base)) return 0;
-    XRRScreenConfiguration* config = r->get_screen_info(display, root);
-    if (!config) return 0;
-    const int rate = r->current_rate(config);
-    r->free_screen_info(config);
-    return rate > 0 ? rate : 0;
+    XRRScreenResources* res = r->get_current_resources(display, root);
+    if (!res) return 0;
+    int rate = 0;
+    for (int c = 0; c < res->ncrtc && rate == 0; ++c) {
+        XRRCrtcInfo* crtc = r->get_crtc(display, res, res->crtcs[c]);
+        if (!crtc) continue;
+        for (int m = 0; m < res->nmode && crtc->mode != None; ++m) {
+            const XRRModeInfo& mode = res->modes[m];
+            if (mode.id == crtc->mode && mode.hTotal && mode.vTotal)
+                rate = int((double(mode.dotClock) / (double(mode.hTotal) * double(mode.vTotal))) + 0.5);
+        }
+        r->free_crtc(crtc);
+    }
+    r->free_resources(res);
+    return rate;
 }
 
 }  // namespace gfx::x11

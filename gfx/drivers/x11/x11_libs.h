@@ -22,10 +22,10 @@ const ScreenSaverApi* screen_saver_api();
 
 struct RandrApi {
     decltype(&XRRQueryExtension) query_extension;
-    decltype(&XRRGetScreenInfo) get_screen_info;
-    decltype(&XRRConfigCurrentRate) current_rate;
-    decltype(&XRRFreeScreenConfigInfo) free_screen_info;
     decltype(&XRRGetScreenResources) get_resources;
+    decltype(&XRRGetScreenResourcesCurrent) get_current_resources;
+    decltype(&XRRGetCrtcInfo) get_crtc;
+    decltype(&XRRFreeCrtcInfo) free_crtc;
     decltype(&XRRFreeScreenResources) free_resources;
     decltype(&XRRGetOutputInfo) get_output;
     decltype(&XRRFreeOutputInfo) free_output;
@@ -45,7 +45,8 @@ struct RenderApi {
 // Null when the library is missing.
 const RenderApi* render_api();
 
-// The screen's refresh rate in Hz through XRandR, 0 when unknown.
+// The refresh rate in Hz of the first active monitor through XRandR (from
+// the server's current state, without probing outputs), 0 when unknown.
 int refresh_rate(Display* display, Window root);
 
 }  // namespace gfx::x11

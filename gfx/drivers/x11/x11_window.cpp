@@ -178,20 +178,6 @@ bool X11Window::create(const XVisualInfo* visual) {
     XChangeProperty(d, window_, atoms_[kNetWmPid], XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&pid), 1);
 
-    // Keyboard: layout, repeat detection, character input.
-    layouts_[0].load(d);
-    set_keyboard_layout(&layouts_[0]);
-    Bool supported_repeat = False;
-    detectable_repeat_ = XkbSetDetectableAutoRepeat(d, True, &supported_repeat) && supported_repeat;
-    XSetLocaleModifiers("@im=none");
-    im_ = XOpenIM(d, nullptr, nullptr, nullptr);
-    if (im_) {
-        ic_ = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_,
-                        XNFocusWindow, window_, nullptr);
-        long filter_events = 0;
-        if (ic_ && !XGetICValues(ic_, XNFilterEvents, &filter_events, nullptr))
-            XSelectInput(d, window_, kEventMask | filter_events);
-    }
 
     // An empty cursor for hiding the pointer.
     char empty = 0;
@@ -199,15 +185,6 @@ bool X11Window::create(const XVisualInfo* visual) {
     Pixmap bits = XCreateBitmapFromData(d, window_, &empty, 1, 1);
     blank_cursor_ = XCreatePixmapCursor(d, bits, bits, &black, &black, 0, 0);
     XFreePixmap(d, bits);
-
-    // No screen saver while the window is open.
-    if (const ScreenSaverApi* ss = screen_saver_api()) {
-        int ev = 0, err = 0;
-        if (ss->query_extension(d, &ev, &err)) {
-            ss->suspend(d, True);
-            screen_saver_suspended_ = true;
-        }
-    }
 
     XMapWindow(d, window_);
     if ((state_.flags & window::kFullscreen) && !wm_supports(atoms_[kNetWmStateFullscreen]))
@@ -227,6 +204,40 @@ X11Window::~X11Window() {
     if (window_) XDestroyWindow(display_, window_);
     if (colormap_) XFreeColormap(display_, colormap_);
     XCloseDisplay(display_);
+}
+
+void X11Window::open_input_method() {
+    im_tried_ = true;
+    XSetLocaleModifiers("@im=none");
+    im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+    if (!im_) return;
+    ic_ = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_, XNFocusWindow,
+                    window_, nullptr);
+    long filter_events = 0;
+    if (ic_ && !XGetICValues(ic_, XNFilterEvents, &filter_events, nullptr))
+        XSelectInput(display_, window_, kEventMask | filter_events);
+    if (ic_ && focused_) XSetICFocus(ic_);
+}
+
+void X11Window::load_keyboard() {
+    keyboard_loaded_ = true;
+    layouts_[0].load(display_);
+    set_keyboard_layout(&layouts_[0]);
+    Bool supported_repeat = False;
+    detectable_repeat_ = XkbSetDetectableAutoRepeat(display_, True, &supported_repeat) && supported_repeat;
+}
+
+void X11Window::finish_setup() {
+    if (!keyboard_loaded_) load_keyboard();
+    // No screen saver while the window is open.
+    if (const ScreenSaverApi* ss = screen_saver_api(); ss && !screen_saver_suspended_) {
+        int ev = 0, err = 0;
+        if (ss->query_extension(display_, &ev, &err)) {
+            ss->suspend(display_, True);
+            screen_saver_suspended_ = true;
+        }
+    }
+    XFlush(display_);
 }
 
 int32_t X11Window::screen_width() const { return DisplayWidth(display_, screen_); }
@@ -303,6 +314,8 @@ void X11Window::to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* 
 }
 
 void X11Window::handle(XEvent& ev) {
+    if ((ev.type == KeyPress || ev.type == KeyRelease) && !keyboard_loaded_) load_keyboard();
+    if (ev.type == KeyPress && !im_tried_) open_input_method();
     const bool filtered = ic_ && XFilterEvent(&ev, None);
     switch (ev.type) {
         case KeyPress:
@@ -554,6 +567,7 @@ void X11Window::handle_state_change() {
 }
 
 std::bitset<256> X11Window::keys_down() {
+    if (!keyboard_loaded_) return {};
     char keys[32];
     XQueryKeymap(display_, keys);
     std::bitset<256> vks;

@@ -64,6 +64,11 @@ public:
     void set_placement(const Placement& p) { placement_ = p; }
     const Placement& placement() const { return placement_; }
 
+    // What the window does not need to be shown: the keyboard mapping and
+    // auto-repeat detection (loaded earlier when a key comes first), the
+    // screen saver's suspension. Called once the first picture is out.
+    void finish_setup();
+
     // Handles every event that has arrived.
     void pump();
     // Waits at most timeout_ms for events; true when some arrived.
@@ -90,6 +95,10 @@ public:
 private:
     X11Window(window::WindowState& state, Display* display);
     bool create(const XVisualInfo* visual);
+    // Opens the input method for typed characters when the first key comes
+    // (it takes milliseconds that the start-up need not wait for).
+    void open_input_method();
+    void load_keyboard();
     window::EventCore core() { return window::EventCore(state_, *this); }
     bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
 
@@ -126,6 +135,8 @@ private:
     bool has_wm_ = false;
     XIM im_ = nullptr;
     XIC ic_ = nullptr;
+    bool im_tried_ = false;
+    bool keyboard_loaded_ = false;
     Cursor blank_cursor_ = 0;
     bool detectable_repeat_ = false;
     X11KeyboardLayout layouts_[2];
