@@ -84,6 +84,18 @@ struct Rig {
         XSync(window->display(), False);
         presenter->finish();
     }
+    // Opens and shows the whole page once (the shared image's pages are
+    // touched on both sides); false, with the benchmark skipped, on failure.
+    bool open_shown(benchmark::State& st, bool shm, int32_t client_w, int32_t client_h, bool server_scaling) {
+        if (!open(shm, client_w, client_h, server_scaling)) {
+            st.SkipWithError("no X server, or MIT-SHM not as asked");
+            return false;
+        }
+        std::memset(gfx_context()->dirty, 1, std::size_t(gfx_context()->h));
+        presenter->show_changed();
+        sync();
+        return true;
+    }
 };
 
 // One pass: every row changed, converted (scaled), put; timed until the
@@ -91,15 +103,8 @@ struct Rig {
 void pass(benchmark::State& state, bool shm, int32_t client_w, int32_t client_h, bool until_done,
           bool server_scaling = true) {
     Rig rig;
-    if (!rig.open(shm, client_w, client_h, server_scaling)) {
-        state.SkipWithError("no X server, or MIT-SHM not as asked");
-        return;
-    }
+    if (!rig.open_shown(state, shm, client_w, client_h, server_scaling)) return;
     GfxContext* ctx = gfx_context();
-    // One pass first: the shared image's pages are touched on both sides.
-    std::memset(ctx->dirty, 1, std::size_t(ctx->h));
-    rig.presenter->show_changed();
-    rig.sync();
     for (auto _ : state) {
         std::memset(ctx->dirty, 1, std::size_t(ctx->h));
         const auto t0 = Clock::now();
@@ -118,14 +123,7 @@ void pass(benchmark::State& state, bool shm, int32_t client_w, int32_t client_h,
 // without scanning or converting rows, until the server has finished.
 void put_only(benchmark::State& state, bool shm, int32_t client_w, int32_t client_h) {
     Rig rig;
-    if (!rig.open(shm, client_w, client_h, true)) {
-        state.SkipWithError("no X server, or MIT-SHM not as asked");
-        return;
-    }
-    GfxContext* ctx = gfx_context();
-    std::memset(ctx->dirty, 1, std::size_t(ctx->h));
-    rig.presenter->show_changed();
-    rig.sync();
+    if (!rig.open_shown(state, shm, client_w, client_h, true)) return;
     for (auto _ : state) {
         rig.presenter->paint();
         rig.sync();

@@ -313,6 +313,14 @@ void X11Window::to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* 
     *on_picture = *px >= 0 && *py >= 0 && *px < state_.w && *py < state_.h;
 }
 
+void X11Window::pointer_moved(int32_t wx, int32_t wy, int32_t root_x, int32_t root_y) {
+    int32_t x, y;
+    bool on;
+    to_page(wx, wy, &x, &y, &on);
+    core().set_in_client(on);
+    core().mouse_move(x, y, root_x, root_y);
+}
+
 void X11Window::handle(XEvent& ev) {
     if ((ev.type == KeyPress || ev.type == KeyRelease) && !keyboard_loaded_) load_keyboard();
     if (ev.type == KeyPress && !im_tried_) open_input_method();
@@ -326,23 +334,13 @@ void X11Window::handle(XEvent& ev) {
         case ButtonRelease:
             handle_button(ev.xbutton, ev.type == ButtonPress);
             break;
-        case MotionNotify: {
-            int32_t x, y;
-            bool on;
-            to_page(ev.xmotion.x, ev.xmotion.y, &x, &y, &on);
-            core().set_in_client(on);
-            core().mouse_move(x, y, ev.xmotion.x_root, ev.xmotion.y_root);
+        case MotionNotify:
+            pointer_moved(ev.xmotion.x, ev.xmotion.y, ev.xmotion.x_root, ev.xmotion.y_root);
             break;
-        }
         case EnterNotify:
-            if (ev.xcrossing.mode == NotifyNormal) {
-                int32_t x, y;
-                bool on;
-                to_page(ev.xcrossing.x, ev.xcrossing.y, &x, &y, &on);
-                core().set_in_client(on);
-                // Entering counts as the first move: it gives mouse_enter.
-                core().mouse_move(x, y, ev.xcrossing.x_root, ev.xcrossing.y_root);
-            }
+            // Entering counts as the first move: it gives mouse_enter.
+            if (ev.xcrossing.mode == NotifyNormal)
+                pointer_moved(ev.xcrossing.x, ev.xcrossing.y, ev.xcrossing.x_root, ev.xcrossing.y_root);
             break;
         case LeaveNotify:
             if (ev.xcrossing.mode == NotifyNormal && ev.xcrossing.detail != NotifyInferior) {

@@ -105,6 +105,7 @@ private:
     void handle(XEvent& ev);
     void handle_key(XKeyEvent& ev, bool filtered);
     void handle_button(const XButtonEvent& ev, bool down);
+    void pointer_moved(int32_t wx, int32_t wy, int32_t root_x, int32_t root_y);
     void handle_configure(const XConfigureEvent& ev);
     void handle_state_change();
     void update_activation(bool focused, bool mapped);
