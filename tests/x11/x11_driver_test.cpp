@@ -34,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 
 Display* g_dpy = nullptr;
 
-bool wait_until(const std::function<bool()>& done, int timeout_ms = 3000) {
+bool wait_until(const std::function<bool()>& done, int timeout_ms = 10000) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (Clock::now() < end) {
         if (done()) return true;
@@ -149,7 +149,7 @@ int wait_matches(::Window w, int s, int ox, int oy, std::string* first) {
         const auto pixels = window_pixels(w, &ww, &wh);
         bad = count_mismatches(gfx_context(), pixels, ww, wh, s, ox, oy, first);
         return bad == 0;
-    });
+    }, 15000);  // a loaded machine's window manager may take seconds to map it
     return bad;
 }
 
