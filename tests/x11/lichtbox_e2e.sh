@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The real program in a real window (run through with_xserver.sh):
+#   lichtbox_e2e.sh LICHTBOX LICHTBOX_PICTURES
+# Checks the window's title and size, its pixels against the pictures the
+# program computes without a window for the same steps (start, keys "r",
+# "g", "R", panel button 2, the info box and a click that removes it),
+# Alt+Enter to full-screen and back, "e" and the window manager's close
+# request each ending the program with status 0 within a second.
+set -u
+lichtbox=$1 pictures=$2
+dir=$(mktemp -d)
+pid=
+cleanup() {
+  [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$pictures" "$dir" || fail "the pictures could not be computed"
+
+# Waits until window $1 (cropped by $3 when given) shows exactly picture $2.
+same() {
+  local n=unknown
+  for _ in $(seq 60); do
+    if timeout 5 import -window "$1" ${3:+-crop "$3"} +repage "$dir/shot.ppm" 2>/dev/null; then
+      n=$(compare -metric AE "$dir/shot.ppm" "$2" null: 2>&1)
+      [ "$n" = "0" ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "window differs from $(basename "$2") in $n pixels"
+}
+
+size_is() { # window, WxH: waits until the window has that size
+  for _ in $(seq 100); do
+    [ "$(xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" = "$2" ] && return 0
+    sleep 0.05
+  done
+  fail "window size $(xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'), not $2"
+}
+
+start() {
+  "$lichtbox" &
+  pid=$!
+  win=$(timeout 10 xdotool search --sync --onlyvisible --name '^lichtbox$' | head -n1)
+  [ -n "$win" ] || fail "no window titled lichtbox"
+}
+
+ends_with_zero() { # within a second
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  kill -0 "$pid" 2>/dev/null && fail "still running a second after $1"
+  wait "$pid"
+  local status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "exit status $status after $1"
+}
+
+# Clicks button $2 of buttons.txt (a point "X Y" when $2 has a space) until
+# window $1 shows picture $3; $4 is the picture before. The simulation polls
+# the mouse every 10 ms and waits 50 ms after a click, so the button is held
+# for 15 ms: long enough to be seen, short enough to be seen once; a click
+# the loop did not see (the picture is still $4) is repeated.
+click() {
+  local x y
+  if [[ $2 == *" "* ]]; then read -r x y <<<"$2"; else read -r _ x y < <(grep "^$2 " "$dir/buttons.txt"); fi
+  for _ in 1 2 3 4 5; do
+    xdotool mousemove --window "$1" "$x" "$y" mousedown 1 sleep 0.015 mouseup 1
+    sleep 0.3
+    timeout 5 import -window "$1" "$dir/shot.ppm" 2>/dev/null || continue
+    [ "$(compare -metric AE "$dir/shot.ppm" "$4" null: 2>&1)" = "0" ] || break
+  done
+  same "$1" "$3"
+}
+
+start
+size_is "$win" 640x480
+same "$win" "$dir/start.ppm"
+xdotool key r
+same "$win" "$dir/r.ppm"
+xdotool key g
+same "$win" "$dir/rg.ppm"
+xdotool key R
+same "$win" "$dir/rgR.ppm"
+click "$win" 2 "$dir/b2.ppm" "$dir/rgR.ppm"
+click "$win" 8 "$dir/info.ppm" "$dir/b2.ppm"
+click "$win" "10 10" "$dir/b2.ppm" "$dir/info.ppm"
+
+# Alt+Enter: the window manager's full-screen state, the picture centred on
+# black (1024 x 768 holds it once), and back.
+read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
+xdotool key alt+Return
+size_is "$win" "${sw}x${sh}"
+scale=$(( sw / 640 < sh / 480 ? sw / 640 : sh / 480 ))
+ox=$(( (sw - 640 * scale) / 2 )) oy=$(( (sh - 480 * scale) / 2 ))
+convert "$dir/b2.ppm" -scale "$((640 * scale))x$((480 * scale))" -background black -gravity center \
+        -extent "${sw}x${sh}" "$dir/full.ppm"
+same "$win" "$dir/full.ppm"
+xdotool key alt+Return
+size_is "$win" 640x480
+same "$win" "$dir/b2.ppm"
+
+xdotool key e
+ends_with_zero '"e"'
+
+# The close button: the window manager's close request.
+start
+same "$win" "$dir/start.ppm"
+wmctrl -i -c "$win"
+ends_with_zero "the close request"
+echo "lichtbox end-to-end: all checks passed"
