@@ -6,6 +6,8 @@
 # "g", "R", panel button 2, the info box and a click that removes it),
 # Alt+Enter to full-screen and back, "e" and the window manager's close
 # request each ending the program with status 0 within a second.
+# With LICHTBOX_SCREENSHOT set, the window's start picture is saved there
+# (the README's docs/lichtbox.png comes from here).
 set -u
 lichtbox=$1 pictures=$2
 dir=$(mktemp -d)
@@ -79,6 +81,9 @@ click() {
 start
 size_is "$win" 640x480
 same "$win" "$dir/start.ppm"
+if [ -n "${LICHTBOX_SCREENSHOT:-}" ]; then
+  convert "$dir/shot.ppm" "$LICHTBOX_SCREENSHOT" || fail "cannot write $LICHTBOX_SCREENSHOT"
+fi
 xdotool key r
 same "$win" "$dir/r.ppm"
 xdotool key g
