@@ -25,3 +25,5 @@ install_missing() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ gcc pkg-config libgtest-dev libgmock-dev libbenchmark-dev libx11-dev)
+# The fuzz targets: clang with libFuzzer and its sanitizers.
+FUZZ_PACKAGES=(clang libfuzzer-14-dev)

@@ -319,6 +319,21 @@ TEST_F(ImageTest, AlphaMethodWritesOnlyAlphaBytesInBothVariants) {
     }
 }
 
+// A caller may hand put_alpha_channel over for images of the target's own
+// depth; targets without an alpha byte (1 and 2 bytes) stay untouched rather
+// than being written four bytes per pixel.
+TEST_F(ImageTest, AlphaRoutineLeavesTargetsWithoutAlphaBytesAlone) {
+    for (int depth : {8, 16}) {
+        open(12, 4, depth);
+        const Image a = make_image(true, bpp, 6, 2, [](int x, int) { return uint32_t(x + 1); });
+        const auto before = screen();
+        EXPECT_EQ(gfx_put(nullptr, 6, 2, a.bytes.data(), kWhole, 0, 0, 0, 0, 6, put_alpha_channel, -1, nullptr,
+                          nullptr),
+                  0);
+        EXPECT_EQ(screen(), before) << "depth " << depth;
+    }
+}
+
 TEST_F(ImageTest, PutIntoImageTargetsClipsToTheImage) {
     open(32, 16, 32);
     const Image src = make_image(true, 4, 5, 5, [](int x, int y) { return uint32_t(0x10000 * y + x + 1); });
