@@ -352,6 +352,28 @@ TEST_F(ImageTest, PutIntoImageTargetsClipsToTheImage) {
     EXPECT_EQ(gfx_get_draw_state()->view_w, 32);
 }
 
+int g_routine_calls = 0;
+void count_call(const uint8_t*, uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t, GfxBlender, void*) {
+    ++g_routine_calls;
+}
+
+// Targets without rows or columns have an empty view: an image straddling
+// its edge draws nothing, and the routine never gets a row that is not the
+// target's.
+TEST_F(ImageTest, EmptyTargetsNeverReachTheRoutine) {
+    open(16, 8, 32);
+    const Image img = make_image(true, 4, 4, 4, [](int, int) { return 1u; });
+    const Image no_rows = make_image(true, 4, 6, 0, [](int, int) { return 0u; });
+    const Image no_columns = make_image(false, 4, 0, 6, [](int, int) { return 0u; });
+    for (const Image* target : {&no_rows, &no_columns}) {
+        g_routine_calls = 0;
+        EXPECT_EQ(gfx_put(const_cast<uint8_t*>(target->bytes.data()), -1, -1, img.bytes.data(), kWhole, 0, 0, 0, 0, 1,
+                          count_call, -1, nullptr, nullptr),
+                  0);
+        EXPECT_EQ(g_routine_calls, 0);
+    }
+}
+
 TEST_F(ImageTest, MarksOnlyTheClippedRowsOfTheVisiblePage) {
     open(32, 16, 32);
     std::memset(ctx->dirty, 0, 16);
