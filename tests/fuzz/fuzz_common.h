@@ -15,8 +15,15 @@
 
 namespace fuzz {
 
-// Every target draws without a window.
-inline void use_null_screen() { setenv("ZRGFX", "null", 1); }
+}  // namespace fuzz
+
+// Every target that includes this draws without a window.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("ZRGFX", "null", 1);
+    return 0;
+}
+
+namespace fuzz {
 
 // Opens a null screen of at most max_w x max_h pixels in a depth from the
 // input. False when the set-up refused the size (it must not for these).

@@ -17,11 +17,6 @@ int32_t source_coord(FuzzedDataProvider& in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::use_null_screen();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     fuzz::open_screen(in);

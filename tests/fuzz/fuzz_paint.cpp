@@ -20,11 +20,6 @@ void paint_pixels(FuzzedDataProvider& in, uint8_t* const* rows, int32_t w, int32
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::use_null_screen();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     fuzz::open_screen(in, 64, 48);

@@ -36,14 +36,9 @@ void run_engine(FuzzedDataProvider& in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::use_null_screen();
-    gfx::set_console_beep([] {});
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
+    gfx::set_console_beep([] {});
     if (in.ConsumeIntegralInRange<int>(0, 7) == 0) {
         run_engine(in);
         return 0;

@@ -2,11 +2,6 @@
 // non-finite ones included) on a small page or an image target.
 #include "tests/fuzz/fuzz_common.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::use_null_screen();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     fuzz::open_screen(in);
