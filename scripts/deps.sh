@@ -34,3 +34,5 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 # The X server, window manager and tools the end-to-end tests of the window
 # drive (and the test-only XTest/DAMAGE client libraries).
 X11_TEST_PACKAGES=(xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick libxtst-dev libxdamage-dev)
+# The fuzz targets: clang with libFuzzer and its sanitizers.
+FUZZ_PACKAGES=(clang libfuzzer-14-dev)

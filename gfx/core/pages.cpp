@@ -34,6 +34,14 @@ uint8_t g_last_header[20];
 
 std::size_t header_size(const void* target) { return read_u32(target, 0) == 7 ? 20 : 4; }
 
+// The depth routines of the new target, and opaque pixel routines of that
+// depth in the state: routines left from a target of another depth would
+// write pixels of the wrong size (a primitive still picks its own after).
+void select_routines_for_target(GfxDrawState* state) {
+    gfx_select_depth_routines(state->target_bpp);
+    gfx_select_pixel_routines(state, 0xFF000000u);
+}
+
 bool select_screen(GfxDrawState* state) {
     GfxContext* ctx = context();
     if (state->flags & (GFX_TARGET_RESET | GFX_TARGET_IMAGE)) {
@@ -44,7 +52,7 @@ bool select_screen(GfxDrawState* state) {
         state->target_bpp = ctx->bpp;
         state->target_pitch = ctx->pitch;
         point_rows_at_page(state, state->work_page);
-        gfx_select_depth_routines(ctx->bpp);
+        select_routines_for_target(state);
         state->flags &= ~(GFX_TARGET_RESET | GFX_TARGET_IMAGE);
     }
     state->last_target = nullptr;
@@ -102,7 +110,7 @@ bool select_target(GfxDrawState* state, const void* target) {
     state->view_h = h;
     state->target_bpp = bpp;
     state->target_pitch = pitch;
-    gfx_select_depth_routines(bpp);
+    select_routines_for_target(state);
     for (int32_t y = 0; y < h; ++y) state->line[y] = const_cast<uint8_t*>(pixels) + std::size_t(y) * std::size_t(pitch);
     state->flags |= GFX_TARGET_IMAGE;
     state->last_target = target;

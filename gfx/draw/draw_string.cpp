@@ -111,6 +111,8 @@ Outcome draw_user_font(GfxDrawState* state, const void* font, const uint8_t* tex
     if (3 + int64_t(last - first + 1) > int64_t(img.pitch) * img.height) return Outcome::Invalid;
 
     const RowSpan rows = clip_rows(pen.y, gh, clip);
+    // An empty view (a target without rows) has no row to draw on.
+    if (rows.rows <= 0 || clip.left >= clip.right) return Outcome::Outside;
     std::array<Glyph, 256> glyphs{};
     int64_t column = 0;
     for (int32_t c = first; c <= last; ++c) {

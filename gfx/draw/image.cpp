@@ -136,6 +136,9 @@ extern "C" int32_t gfx_put(void* target, float x, float y, const void* image, in
         px = vx;
     }
     if (px + width > right) width = right - px;
+    // An empty view (a target without rows or columns) leaves nothing, and
+    // line[py] would not be one of its rows.
+    if (width <= 0 || height <= 0) return ok();
 
     gfx_lock();
     routine(src, state->line[py] + px * state->target_bpp, int32_t(width), int32_t(height),

@@ -129,6 +129,10 @@ void put_copy(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height, i
 void put_alpha_channel(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height,
                        int32_t src_pitch, int32_t dst_pitch, int32_t alpha, GfxBlender blender,
                        void* param) {
+    // Only 4-byte pixels have an alpha byte; the rows of any other target
+    // are too narrow for one, so nothing is written there.
+    const GfxDrawState* state = gfx_get_draw_state();
+    if (!state || state->target_bpp != 4) return;
     auto r = gfx::put_wide_active() ? gfx::put_alpha_channel_wide : gfx::put_alpha_channel_plain;
     r(src, dst, width, height, src_pitch, dst_pitch, alpha, blender, param);
 }

@@ -329,6 +329,40 @@ TEST_F(DriverSearchTest, UnknownNameStillFindsAWorkingDriver) {
     EXPECT_STREQ(gfx_context()->driver->name, "OpenGL");
 }
 
+// ZRGFX values that name no driver: an unknown name, an empty value and a
+// 10,000-character one (also one that starts with a driver's name). Each
+// gives the tries of the search without a name, and a working driver is
+// still found in its pass.
+struct BadName {
+    const char* label;
+    std::string value;
+};
+
+class BadDriverNameTest : public DriverSearchTest, public ::testing::WithParamInterface<BadName> {};
+
+TEST_P(BadDriverNameTest, RunsTheSearchWithoutANameAndDoesNotCrash) {
+    EXPECT_EQ(gfx_screen_set(18, 32, 1, 0, 60), 1);
+    const std::string unnamed = describe(g_tries);
+
+    setenv("ZRGFX", GetParam().value.c_str(), 1);
+    g_tries.clear();
+    EXPECT_EQ(gfx_screen_set(18, 32, 1, 0, 60), 1);
+    EXPECT_EQ(gfx_context(), nullptr);
+    EXPECT_EQ(describe(g_tries), unnamed);
+
+    g_accept = "OpenGL";
+    g_accept_flags = GFX_FULLSCREEN;  // only the last pass can succeed
+    ASSERT_EQ(gfx_screen_set(18, 32, 1, 0, 60), 0);
+    EXPECT_STREQ(gfx_context()->driver->name, "OpenGL");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BadDriverNameTest,
+    ::testing::Values(BadName{"Unknown", "Vulkan"}, BadName{"Empty", ""},
+                      BadName{"TenThousandCharacters", std::string(10000, 'x')},
+                      BadName{"DriverNameAndMore", "GDI" + std::string(9997, 'i')}),
+    [](const ::testing::TestParamInfo<BadName>& info) { return std::string(info.param.label); });
+
 TEST_F(DriverSearchTest, NullNameCallsNoDriver) {
     for (const char* v : {"null", "NULL", "Null"}) {
         setenv("ZRGFX", v, 1);

@@ -383,4 +383,20 @@ TEST_F(DrawStringTest, RoutineGetsGlyphPiecesAndTheColourAsAlpha) {
     }
 }
 
+// A target without rows has an empty view: a font straddling its top edge
+// draws nothing, and the routine never gets a row that is not the target's.
+TEST_F(DrawStringTest, TargetsWithoutRowsNeverReachTheRoutine) {
+    open(40, 20, 32);
+    const Font f = make_font(true, 4, 'A', 'B', {4, 6}, 5);
+    const ImageHeader standard{7, 4, 8, 0, 32, {}};
+    const uint16_t compact[2] = {uint16_t(8 << 3), 0};
+    for (const void* target : {static_cast<const void*>(&standard), static_cast<const void*>(compact)}) {
+        g_calls.clear();
+        EXPECT_EQ(gfx_draw_string(const_cast<void*>(target), 0, -1, coord_abs, temp("AB"), 0, f.bytes.data(), 1,
+                                  record, nullptr, nullptr),
+                  0);
+        EXPECT_TRUE(g_calls.empty());
+    }
+}
+
 }  // namespace

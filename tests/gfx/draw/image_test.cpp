@@ -319,6 +319,21 @@ TEST_F(ImageTest, AlphaMethodWritesOnlyAlphaBytesInBothVariants) {
     }
 }
 
+// A caller may hand put_alpha_channel over for images of the target's own
+// depth; targets without an alpha byte (1 and 2 bytes) stay untouched rather
+// than being written four bytes per pixel.
+TEST_F(ImageTest, AlphaRoutineLeavesTargetsWithoutAlphaBytesAlone) {
+    for (int depth : {8, 16}) {
+        open(12, 4, depth);
+        const Image a = make_image(true, bpp, 6, 2, [](int x, int) { return uint32_t(x + 1); });
+        const auto before = screen();
+        EXPECT_EQ(gfx_put(nullptr, 6, 2, a.bytes.data(), kWhole, 0, 0, 0, 0, 6, put_alpha_channel, -1, nullptr,
+                          nullptr),
+                  0);
+        EXPECT_EQ(screen(), before) << "depth " << depth;
+    }
+}
+
 TEST_F(ImageTest, PutIntoImageTargetsClipsToTheImage) {
     open(32, 16, 32);
     const Image src = make_image(true, 4, 5, 5, [](int x, int y) { return uint32_t(0x10000 * y + x + 1); });
@@ -335,6 +350,28 @@ TEST_F(ImageTest, PutIntoImageTargetsClipsToTheImage) {
     }
     EXPECT_EQ(screen().size(), 32u * 16u);
     EXPECT_EQ(gfx_get_draw_state()->view_w, 32);
+}
+
+int g_routine_calls = 0;
+void count_call(const uint8_t*, uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t, GfxBlender, void*) {
+    ++g_routine_calls;
+}
+
+// Targets without rows or columns have an empty view: an image straddling
+// its edge draws nothing, and the routine never gets a row that is not the
+// target's.
+TEST_F(ImageTest, EmptyTargetsNeverReachTheRoutine) {
+    open(16, 8, 32);
+    const Image img = make_image(true, 4, 4, 4, [](int, int) { return 1u; });
+    const Image no_rows = make_image(true, 4, 6, 0, [](int, int) { return 0u; });
+    const Image no_columns = make_image(false, 4, 0, 6, [](int, int) { return 0u; });
+    for (const Image* target : {&no_rows, &no_columns}) {
+        g_routine_calls = 0;
+        EXPECT_EQ(gfx_put(const_cast<uint8_t*>(target->bytes.data()), -1, -1, img.bytes.data(), kWhole, 0, 0, 0, 0, 1,
+                          count_call, -1, nullptr, nullptr),
+                  0);
+        EXPECT_EQ(g_routine_calls, 0);
+    }
 }
 
 TEST_F(ImageTest, MarksOnlyTheClippedRowsOfTheVisiblePage) {

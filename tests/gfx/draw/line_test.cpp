@@ -347,6 +347,22 @@ TEST_F(LineTest, GfxBoxUsesPixelCoordinatesAndPixelColours) {
     EXPECT_EQ(lit().size(), size_t(640 * 480));
 }
 
+// gfx_box on a target chosen with gfx_select_target alone: the state's
+// pixel routines follow the target's depth, so a 1-byte image on a 4-byte
+// screen gets 1-byte pixels and its row padding stays as it was.
+TEST_F(LineTest, GfxBoxOnASelectedTargetOfAnotherDepth) {
+    std::vector<uint8_t> image(32 + 2 * 16, 0xEE);
+    const ImageHeader header{7, 1, 3, 2, 16, {}};
+    std::memcpy(image.data(), &header, sizeof header);
+    gfx_select_target(gfx_get_draw_state(), image.data());
+    gfx_box(0, 0, 2, 1, 0x5A, 1, 0xFFFF);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(image[std::size_t(32 + y * 16 + x)], x < 3 ? 0x5A : 0xEE) << x << "," << y;
+    gfx_select_target(gfx_get_draw_state(), nullptr);
+    gfx_box(0, 0, 1, 0, 0x00123456u, 1, 0xFFFF);
+    EXPECT_EQ(at(1, 0), 0x00123456u);  // back on the screen with 4-byte pixels
+}
+
 // ---- extreme coordinates ----------------------------------------------------
 
 TEST_F(LineTest, FarAndInfiniteLinesDrawTheirVisiblePart) {
