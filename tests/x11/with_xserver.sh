@@ -33,6 +33,18 @@ for _ in $(seq 200); do
   timeout 2 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.05
 done
+# The window manager announces itself before it handles map requests, and a
+# request that comes in between can be lost (the window then never shows):
+# wait until it has mapped a probe window.
+for _ in $(seq 10); do
+  xmessage -name lichtbox-probe -timeout 20 probe >/dev/null 2>&1 &
+  probe=$!
+  timeout 3 xdotool search --sync --onlyvisible --classname lichtbox-probe >/dev/null 2>&1
+  found=$?
+  kill "$probe" 2>/dev/null
+  wait "$probe" 2>/dev/null
+  [ $found -eq 0 ] && break
+done
 
 "$@"
 status=$?
