@@ -88,6 +88,26 @@ void report_no_screen() {
                      " start; ZRGFX=null runs without a window\n");
 }
 
+// The command line: no arguments run the simulation; --version and --help
+// answer and end; anything else is an error (status 2).
+void handle_arguments(int argc, char** argv) {
+    const std::string arg = argv[1];
+    if (argc == 2 && arg == "--version") {
+        std::printf("lichtbox %s\n", LICHTBOX_VERSION);
+        std::exit(0);
+    }
+    if (argc == 2 && arg == "--help") {
+        std::printf("lichtbox: classroom simulation of the shadow an object casts on a wall in the light of a point lamp.\n"
+                    "Keys: r/l object right/left, w/n wall farther/nearer, g/k object taller/smaller, e end; "
+                    "the panel's buttons work with the mouse.\n");
+        std::exit(0);
+    }
+    // The first argument that is not a lone --version or --help.
+    const char* unknown = argc > 2 && (arg == "--version" || arg == "--help") ? argv[2] : argv[1];
+    std::fprintf(stderr, "lichtbox: unknown argument \"%s\" (lichtbox --help tells what it takes)\n", unknown);
+    std::exit(2);
+}
+
 }  // namespace
 
 void restart_scene() {
@@ -127,7 +147,8 @@ void main_loop() {
     }
 }
 
-int program_main(int, char**) {
+int program_main(int argc, char** argv) {
+    if (argc > 1) handle_arguments(argc, argv);
     rt_init();
     if (gfx_screen_set(18, 32, 4, 0, 0) != 0) {
         // Without a screen every later call would do nothing and the

@@ -318,6 +318,27 @@ TEST(ProgramTest, EndsWithStatusZeroOrReportsAMissingScreen) {
         EXPECT_NE(r.output.find("ZRGFX=null runs without a window"), std::string::npos) << r.output;
         EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
     }
+    // Arguments: --version and --help answer; anything else is an error.
+    const struct {
+        std::vector<std::string> args;
+        int status, lines;
+        const char* says;
+    } args_cases[] = {{{"--version"}, 0, 1, "lichtbox 0."},
+                      {{"--help"}, 0, 2, "Keys: r/l"},
+                      {{"-x"}, 2, 1, "unknown argument \"-x\""},
+                      {{"--help", "more"}, 2, 1, "unknown argument \"more\""}};
+    for (const auto& c : args_cases) {
+        r = run_child(pipes, [&] {
+            with_driver(kScripted, "Scripted");
+            std::vector<char*> argv{const_cast<char*>("lichtbox")};
+            for (const std::string& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+            lichtbox::program_main(int(argv.size()), argv.data());
+            return std::string("returned");
+        });
+        EXPECT_EQ(r.exit_code, c.status) << c.args[0];
+        EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), c.lines) << r.output;
+    }
 }
 
 #endif

@@ -36,7 +36,12 @@ std::string take_inkey() {
     RuntimeString* s = gfx_inkey();
     const std::string bytes = s->data ? std::string(s->data, static_cast<size_t>(rt_str_len(s))) : "";
     rt_str_release_temp(s);
-    return "[" + hex(bytes) + "]";
+    // Built by appending: GCC 12 at -O3 falsely reports -Wrestrict for
+    // "literal" + temporary string.
+    std::string text = "[";
+    text += hex(bytes);
+    text += ']';
+    return text;
 }
 
 std::string num(int64_t v) { return std::to_string(v); }
