@@ -294,15 +294,17 @@ void read_key_states() {
     for (int i = 0; i < 128; ++i) ctx->key_state[i] = ((keys[i] | keys[i + 128]) & 0x80) ? 1 : 0;
 }
 
-void dx_show() {
+// One pass: the changed rows converted into the back surface (the primary
+// one full-screen) and the back surface shown; true when rows changed.
+bool dx_show() {
     window::WindowState& st = state();
     GfxContext* ctx = gfx_context();
-    if (!ctx || !g_dx.ddraw) return;
+    if (!ctx || !g_dx.ddraw) return false;
     if (g_vsync_pending) {
         WaitForSingleObject(g_dx.vsync_event, 20);
         g_vsync_pending = false;
     }
-    if (!st.active && fullscreen()) return;
+    if (!st.active && fullscreen()) return false;
     if (st.palette_changed && g_dx.palette) {
         PALETTEENTRY entries[256];
         for (int i = 0; i < 256; ++i) {
@@ -313,7 +315,7 @@ void dx_show() {
         st.palette_changed = false;
     }
     const std::size_t rows = std::size_t(ctx->h) * std::size_t(ctx->scanline_size);
-    const bool changed = std::find(ctx->dirty, ctx->dirty + rows, 1) != ctx->dirty + rows;
+    const bool changed = std::any_of(ctx->dirty, ctx->dirty + rows, [](uint8_t d) { return d != 0; });
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof desc;
     HRESULT locked = DDERR_SURFACELOST;
@@ -326,10 +328,10 @@ void dx_show() {
         g_dx.blitter(surface + std::ptrdiff_t(g_dx.vertical_offset) * desc.lPitch, int32_t(desc.lPitch));
         g_dx.back->Unlock(nullptr);
         std::memset(ctx->dirty, 0, rows);
-        if (changed) count_show();
     }
     dx_present();
     if (st.active) read_key_states();
+    return changed && SUCCEEDED(locked);
 }
 
 void dx_thread(std::promise<bool>& started) { run_window_thread(started, dx_show); }

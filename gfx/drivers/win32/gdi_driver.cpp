@@ -153,12 +153,13 @@ bool gdi_open() {
     return true;
 }
 
-// One pass's drawing: palette changes, then the band of changed rows.
-void gdi_show() {
+// One pass's drawing: palette changes, then the band of changed rows; true
+// when rows were shown.
+bool gdi_show() {
     window::WindowState& st = state();
     GfxContext* ctx = gfx_context();
     HWND hwnd = Win32Window::instance().handle();
-    if (!ctx || !hwnd) return;
+    if (!ctx || !hwnd) return false;
     HDC dc = GetDC(hwnd);
     if (st.palette_changed) {
         PALETTEENTRY entries[256];
@@ -173,7 +174,8 @@ void gdi_show() {
     }
     int32_t y1 = 0, y2 = ctx->h - 1;
     while (y1 < ctx->h && !ctx->dirty[y1]) ++y1;
-    if (y1 < ctx->h) {
+    const bool shown = y1 < ctx->h;
+    if (shown) {
         while (!ctx->dirty[y2]) --y2;
         if (g_gdi.blitter) g_gdi.blitter(g_gdi.conversion.data(), g_gdi.conversion_pitch);
         const int32_t s = ctx->scanline_size;
@@ -182,11 +184,11 @@ void gdi_show() {
             RECT band{0, y1 * s, st.w, (y2 + 1) * s};
             InvalidateRect(hwnd, &band, FALSE);
         }
-        count_show();
     }
     ReleaseDC(hwnd, dc);
     std::memset(ctx->dirty, 0, std::size_t(ctx->h) * std::size_t(ctx->scanline_size));
     if (st.active) Win32Window::instance().refresh_key_states();
+    return shown;
 }
 
 void gdi_thread(std::promise<bool>& started) { run_window_thread(started, gdi_show); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "gfx/console/key_tables.h"
 #include "gfx/drivers/win32/win32_libs.h"
@@ -372,7 +373,11 @@ void Win32Window::move_cursor(int32_t x, int32_t y) {
 bool Win32Window::switch_fullscreen(bool) {
     static const auto monitor_from_window = user32_proc<MonitorFromWindowFn>("MonitorFromWindow");
     monitor_ = monitor_from_window && hwnd_ ? monitor_from_window(hwnd_, MONITOR_DEFAULTTONEAREST) : nullptr;
+    // The flags already name the new mode; the old one is closed as what it
+    // was (a full-screen close gives the display mode back).
+    state_->flags ^= window::kFullscreen;
     close();
+    state_->flags ^= window::kFullscreen;
     return open();
 }
 
@@ -411,17 +416,17 @@ namespace {
 
 std::atomic<uint64_t> g_passes{0};
 std::atomic<uint64_t> g_shows{0};
+std::atomic<int64_t> g_show_ns{0};
 std::atomic<HWND> g_window{nullptr};
 
 }  // namespace
 
 DriverStats driver_stats() {
-    return {g_passes.load(std::memory_order_acquire), g_shows.load(std::memory_order_acquire), g_window.load()};
+    return {g_passes.load(std::memory_order_acquire), g_shows.load(std::memory_order_acquire),
+            g_show_ns.load(std::memory_order_acquire), g_window.load()};
 }
 
-void count_show() { g_shows.fetch_add(1, std::memory_order_release); }
-
-void run_window_thread(std::promise<bool>& started, const std::function<void()>& show) {
+void run_window_thread(std::promise<bool>& started, const std::function<bool()>& show) {
     window::WindowHost& host = window::WindowHost::instance();
     Win32Window& win = Win32Window::instance();
     if (!win.open()) {
@@ -436,7 +441,11 @@ void run_window_thread(std::promise<bool>& started, const std::function<void()>&
     started.set_value(true);
     while (host.running()) {
         host.lock();
-        show();
+        const auto start = std::chrono::steady_clock::now();
+        if (show()) {
+            g_show_ns.fetch_add((std::chrono::steady_clock::now() - start).count(), std::memory_order_relaxed);
+            g_shows.fetch_add(1, std::memory_order_release);
+        }
         win.pump();
         g_window = win.handle();
         host.unlock();

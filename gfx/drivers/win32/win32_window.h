@@ -116,21 +116,20 @@ namespace gfx::win32 {
 
 // Counters of the window-based drivers' thread, for tests and benchmarks.
 struct DriverStats {
-    uint64_t passes;  // passes run since the process started
-    uint64_t shows;   // passes that put changed rows on the screen
-    HWND window;      // the open window, null when none
+    uint64_t passes;   // passes run since the process started
+    uint64_t shows;    // passes that put changed rows on the screen
+    int64_t show_ns;   // time those passes spent showing rows, in all
+    HWND window;       // the open window, null when none
 };
 DriverStats driver_stats();
-// The thread's pass counted a show.
-void count_show();
 
 // The body of a window-based driver's thread: opens the window through the
 // driver's routines (closing what was opened and reporting false on
 // failure), then runs a pass every 10 ms until the host stops: with the
-// window lock held, `show` puts changed rows on the screen and refreshes
-// the key states, then the window's messages are handled. Closes the
-// window at the end.
-void run_window_thread(std::promise<bool>& started, const std::function<void()>& show);
+// window lock held, `show` puts changed rows on the screen (true when there
+// were any) and refreshes the key states, then the window's messages are
+// handled. Closes the window at the end.
+void run_window_thread(std::promise<bool>& started, const std::function<bool()>& show);
 
 // Switches the display to st.w x st.h at st.depth bits (the refresh rate is
 // passed along but not required) for a full-screen window; false when the
