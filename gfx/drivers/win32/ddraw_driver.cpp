@@ -314,24 +314,31 @@ bool dx_show() {
         g_dx.palette->SetEntries(0, 0, 256, entries);
         st.palette_changed = false;
     }
+    // Unchanged pages are not shown again: a blit of the whole surface can
+    // take longer than the pass interval (under Wine, about 11 ms), and
+    // what the window lost is brought back by its paint message.
     const std::size_t rows = std::size_t(ctx->h) * std::size_t(ctx->scanline_size);
     const bool changed = std::any_of(ctx->dirty, ctx->dirty + rows, [](uint8_t d) { return d != 0; });
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    HRESULT locked = DDERR_SURFACELOST;
-    for (int i = 0; i < kLostRetries && locked == DDERR_SURFACELOST; ++i) {
-        dx_restore();
-        locked = g_dx.back ? g_dx.back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) : DDERR_GENERIC;
+    bool shown = false;
+    if (changed) {
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        HRESULT locked = DDERR_SURFACELOST;
+        for (int i = 0; i < kLostRetries && locked == DDERR_SURFACELOST; ++i) {
+            dx_restore();
+            locked = g_dx.back ? g_dx.back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) : DDERR_GENERIC;
+        }
+        if (SUCCEEDED(locked)) {
+            auto* surface = static_cast<uint8_t*>(desc.lpSurface);
+            g_dx.blitter(surface + std::ptrdiff_t(g_dx.vertical_offset) * desc.lPitch, int32_t(desc.lPitch));
+            g_dx.back->Unlock(nullptr);
+            std::memset(ctx->dirty, 0, rows);
+            dx_present();
+            shown = true;
+        }
     }
-    if (SUCCEEDED(locked)) {
-        auto* surface = static_cast<uint8_t*>(desc.lpSurface);
-        g_dx.blitter(surface + std::ptrdiff_t(g_dx.vertical_offset) * desc.lPitch, int32_t(desc.lPitch));
-        g_dx.back->Unlock(nullptr);
-        std::memset(ctx->dirty, 0, rows);
-    }
-    dx_present();
     if (st.active) read_key_states();
-    return changed && SUCCEEDED(locked);
+    return shown;
 }
 
 void dx_thread(std::promise<bool>& started) { run_window_thread(started, dx_show); }

@@ -418,6 +418,7 @@ std::atomic<uint64_t> g_passes{0};
 std::atomic<uint64_t> g_shows{0};
 std::atomic<int64_t> g_show_ns{0};
 std::atomic<HWND> g_window{nullptr};
+constexpr auto kPassInterval = std::chrono::milliseconds(10);
 
 }  // namespace
 
@@ -450,7 +451,20 @@ void run_window_thread(std::promise<bool>& started, const std::function<bool()>&
         g_window = win.handle();
         host.unlock();
         g_passes.fetch_add(1, std::memory_order_release);
-        Sleep(10);
+
+        // Until the next pass, messages are handled as they arrive, so that
+        // a short click is seen down and then up.
+        const auto next = std::chrono::steady_clock::now() + kPassInterval;
+        while (host.running()) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count();
+            if (left <= 0) break;
+            if (MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(left), QS_ALLINPUT) == WAIT_OBJECT_0) {
+                host.lock();
+                win.pump();
+                host.unlock();
+            }
+        }
     }
     host.attach(nullptr);
     win.close();

@@ -128,7 +128,8 @@ DriverStats driver_stats();
 // failure), then runs a pass every 10 ms until the host stops: with the
 // window lock held, `show` puts changed rows on the screen (true when there
 // were any) and refreshes the key states, then the window's messages are
-// handled. Closes the window at the end.
+// handled; messages arriving between passes are handled at once. Closes
+// the window at the end.
 void run_window_thread(std::promise<bool>& started, const std::function<bool()>& show);
 
 // Switches the display to st.w x st.h at st.depth bits (the refresh rate is
