@@ -1,0 +1,158 @@
+// The "GDI" and "DirectX" drivers in a real window under Wine (run through
+// tests/x11/with_xserver.sh): the screen shows the visible page exactly,
+// also when only a few rows changed, and messages sent to the window reach
+// the key queue and the event queue.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "gfx/console/input_internal.h"
+#include "gfx/drivers/win32/win32_window.h"
+#include "gfx/gfx.h"
+
+namespace {
+
+bool wait_until(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        Sleep(5);
+    }
+    return done();
+}
+
+// Waits for a pass that shows rows after the count `shows` (read before
+// the change), then for one more pass so the window system has the rows.
+bool wait_shown(uint64_t shows) {
+    if (!wait_until([&] { return gfx::win32::driver_stats().shows > shows; })) return false;
+    const uint64_t passes = gfx::win32::driver_stats().passes;
+    return wait_until([&] { return gfx::win32::driver_stats().passes > passes + 1; });
+}
+
+// The client area of hwnd as the screen shows it, 0x00RRGGBB per pixel.
+std::vector<uint32_t> client_pixels(HWND hwnd, int w, int h) {
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    std::vector<uint32_t> out(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    for (uint32_t& p : out) p &= 0xFFFFFF;
+    return out;
+}
+
+int mismatches(HWND hwnd) {
+    const GfxContext* ctx = gfx_context();
+    const auto shown = client_pixels(hwnd, ctx->w, ctx->h);
+    int bad = 0;
+    for (int y = 0; y < ctx->h; ++y)
+        for (int x = 0; x < ctx->w; ++x) {
+            uint32_t c;
+            std::memcpy(&c, ctx->framebuffer + y * ctx->pitch + 4 * x, 4);
+            bad += (c & 0xFFFFFF) != shown[std::size_t(y * ctx->w + x)];
+        }
+    return bad;
+}
+
+class Win32DriverTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        _putenv_s("ZRGFX", GetParam());
+        ASSERT_EQ(gfx_screen_set(18, 32, 4, 0, 0), 0);
+        ASSERT_STREQ(gfx_context()->driver->name, GetParam());
+        ASSERT_TRUE(wait_until([&] { return (hwnd_ = gfx::win32::driver_stats().window) != nullptr; }));
+        drain();
+    }
+    void TearDown() override { gfx_screen_set(0, 0, 0, 0, 0); }
+    static void drain() {
+        GfxEvent ev;
+        while (gfx_take_event(&ev)) {
+        }
+        while (gfx_take_key() != 0) {
+        }
+    }
+    // Fills rows [y0, y1) of the visible page with new pixels, marks them
+    // and waits until they are shown.
+    static void change_rows(int y0, int y1, unsigned seed) {
+        GfxContext* ctx = gfx_context();
+        std::mt19937 rng(seed);
+        const uint64_t shows = gfx::win32::driver_stats().shows;
+        gfx_lock();
+        for (int y = y0; y < y1; ++y) {
+            for (int i = 0; i < ctx->pitch; ++i) ctx->framebuffer[y * ctx->pitch + i] = uint8_t(rng());
+            ctx->dirty[y] = 1;
+        }
+        gfx_unlock();
+        ASSERT_TRUE(wait_shown(shows));
+    }
+    HWND hwnd_ = nullptr;
+};
+
+TEST_P(Win32DriverTest, ShowsThePageAndThenOnlyItsChangedRows) {
+    change_rows(0, gfx_context()->h, 1);
+    EXPECT_EQ(mismatches(hwnd_), 0);
+    // Rows 10 and 400 change; the band between them is copied as it is.
+    change_rows(10, 11, 2);
+    change_rows(400, 401, 3);
+    EXPECT_EQ(mismatches(hwnd_), 0);
+}
+
+TEST_P(Win32DriverTest, KeyAndCloseMessagesReachTheQueues) {
+    // F1 with a repeat count of 2: its code twice, one key-down event with
+    // the scancode and no character.
+    PostMessageA(hwnd_, WM_KEYDOWN, VK_F1, 2 | (0x3B << 16));
+    int32_t code = 0;
+    ASSERT_TRUE(wait_until([&] { return (code = gfx_take_key()) != 0; }));
+    EXPECT_EQ(code, 0x3BFF);
+    EXPECT_EQ(gfx_take_key(), 0x3BFF);
+    GfxEvent ev{};
+    ASSERT_TRUE(wait_until([&] { return gfx_take_event(&ev) != 0; }));
+    EXPECT_EQ(ev.kind, GFX_EVENT_KEY_DOWN);
+    EXPECT_EQ(ev.field[0], 0x3B);
+    EXPECT_EQ(ev.field[1], 0);
+
+    // A character reaches the key queue as many times as its repeat count.
+    PostMessageA(hwnd_, WM_CHAR, 'r', 3);
+    ASSERT_TRUE(wait_until([&] { return (code = gfx_take_key()) != 0; }));
+    EXPECT_EQ(code, 'r');
+    EXPECT_EQ(gfx_take_key(), 'r');
+    EXPECT_EQ(gfx_take_key(), 'r');
+    drain();
+
+    // The close button: the close code and a close request; the window stays.
+    PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(wait_until([&] { return (code = gfx_take_key()) != 0; }));
+    EXPECT_EQ(code, 0x6BFF);
+    ASSERT_TRUE(wait_until([&] { return gfx_take_event(&ev) != 0; }));
+    EXPECT_EQ(ev.kind, GFX_EVENT_CLOSE_REQUEST);
+    EXPECT_TRUE(IsWindow(hwnd_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, Win32DriverTest, ::testing::Values("GDI", "DirectX"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// "OpenGL" refuses a screen without the opengl flag, even when named: the
+// set-up goes on with the other drivers in their order.
+TEST(Win32Drivers, OpenGLRefusesPlainScreens) {
+    _putenv_s("ZRGFX", "OpenGL");
+    ASSERT_EQ(gfx_screen_set(18, 32, 4, 0, 0), 0);
+    EXPECT_STREQ(gfx_context()->driver->name, "DirectX");
+    gfx_screen_set(0, 0, 0, 0, 0);
+}
+
+}  // namespace
