@@ -9,7 +9,9 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "gfx/console/input_internal.h"
@@ -56,25 +58,43 @@ std::vector<uint32_t> client_pixels(HWND hwnd, int w, int h) {
     return out;
 }
 
+// Page pixel (x, y) as 0x00RRGGBB.
+uint32_t page_rgb(const GfxContext* ctx, int x, int y) {
+    const uint8_t* row = ctx->framebuffer + y * ctx->pitch;
+    if (ctx->bpp == 4) {
+        uint32_t c;
+        std::memcpy(&c, row + 4 * x, 4);
+        return c & 0xFFFFFF;
+    }
+    if (ctx->bpp == 2) {
+        uint16_t s;
+        std::memcpy(&s, row + 2 * x, 2);
+        return uint32_t((s >> 11) << 3) << 16 | uint32_t(((s >> 5) & 0x3F) << 2) << 8 | uint32_t((s & 0x1F) << 3);
+    }
+    const uint32_t e = ctx->device_palette[row[x]];  // 0x00BBGGRR
+    return (e & 0xFF) << 16 | (e & 0xFF00) | ((e >> 16) & 0xFF);
+}
+
+// Pixels where the window differs from the page; 16-bit pages are compared
+// in 5 bits a channel (a 16-bit bitmap is shown as 5-5-5).
 int mismatches(HWND hwnd) {
     const GfxContext* ctx = gfx_context();
     const auto shown = client_pixels(hwnd, ctx->w, ctx->h);
+    const uint32_t mask = ctx->bpp == 2 ? 0xF8F8F8 : 0xFFFFFF;
     int bad = 0;
     for (int y = 0; y < ctx->h; ++y)
-        for (int x = 0; x < ctx->w; ++x) {
-            uint32_t c;
-            std::memcpy(&c, ctx->framebuffer + y * ctx->pitch + 4 * x, 4);
-            bad += (c & 0xFFFFFF) != shown[std::size_t(y * ctx->w + x)];
-        }
+        for (int x = 0; x < ctx->w; ++x) bad += (page_rgb(ctx, x, y) & mask) != (shown[std::size_t(y * ctx->w + x)] & mask);
     return bad;
 }
 
-class Win32DriverTest : public ::testing::TestWithParam<const char*> {
+// A 640 x 480 screen of the driver and depth.
+class Win32DriverTest : public ::testing::TestWithParam<std::tuple<const char*, int>> {
 protected:
     void SetUp() override {
-        _putenv_s("ZRGFX", GetParam());
-        ASSERT_EQ(gfx_screen_set(18, 32, 4, 0, 0), 0);
-        ASSERT_STREQ(gfx_context()->driver->name, GetParam());
+        const char* driver = std::get<0>(GetParam());
+        _putenv_s("ZRGFX", driver);
+        ASSERT_EQ(gfx_screen_set(18, std::get<1>(GetParam()), 4, 0, 0), 0);
+        ASSERT_STREQ(gfx_context()->driver->name, driver);
         ASSERT_TRUE(wait_until([&] { return (hwnd_ = gfx::win32::driver_stats().window) != nullptr; }));
         drain();
     }
@@ -112,7 +132,10 @@ TEST_P(Win32DriverTest, ShowsThePageAndThenOnlyItsChangedRows) {
     EXPECT_EQ(mismatches(hwnd_), 0);
 }
 
-TEST_P(Win32DriverTest, KeyAndCloseMessagesReachTheQueues) {
+// Messages do not depend on the depth: 32-bit screens only.
+class Win32DriverMessages : public Win32DriverTest {};
+
+TEST_P(Win32DriverMessages, KeyAndCloseMessagesReachTheQueues) {
     // F1 with a repeat count of 2: its code twice, one key-down event with
     // the scancode and no character.
     PostMessageA(hwnd_, WM_KEYDOWN, VK_F1, 2 | (0x3B << 16));
@@ -143,8 +166,14 @@ TEST_P(Win32DriverTest, KeyAndCloseMessagesReachTheQueues) {
     EXPECT_TRUE(IsWindow(hwnd_));
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, Win32DriverTest, ::testing::Values("GDI", "DirectX"),
-                         [](const auto& info) { return std::string(info.param); });
+auto test_name = [](const auto& info) {
+    return std::string(std::get<0>(info.param)) + std::to_string(std::get<1>(info.param));
+};
+INSTANTIATE_TEST_SUITE_P(Drivers, Win32DriverTest,
+                         ::testing::Combine(::testing::Values("GDI", "DirectX"), ::testing::Values(8, 16, 32)),
+                         test_name);
+INSTANTIATE_TEST_SUITE_P(Drivers, Win32DriverMessages,
+                         ::testing::Combine(::testing::Values("GDI", "DirectX"), ::testing::Values(32)), test_name);
 
 // "OpenGL" refuses a screen without the opengl flag, even when named: the
 // set-up goes on with the other drivers in their order.
