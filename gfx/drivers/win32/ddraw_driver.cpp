@@ -175,12 +175,8 @@ bool choose_converter(window::WindowState& st) {
     if (FAILED(g_dx.primary->GetPixelFormat(&pf)) || !(pf.dwFlags & DDPF_RGB)) return false;
     auto bits = int32_t(pf.dwRGBBitCount);
     if (bits == 8) {
-        PALETTEENTRY entries[256];
-        for (int i = 0; i < 256; ++i) {
-            const uint32_t e = st.palette_entries[std::size_t(i)];
-            entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
-        }
-        if (FAILED(g_dx.ddraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &g_dx.palette, nullptr)) ||
+        auto entries = system_palette(st);
+        if (FAILED(g_dx.ddraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries.data(), &g_dx.palette, nullptr)) ||
             FAILED(g_dx.primary->SetPalette(g_dx.palette)))
             return false;
         st.palette_changed = false;
@@ -306,12 +302,8 @@ bool dx_show() {
     }
     if (!st.active && fullscreen()) return false;
     if (st.palette_changed && g_dx.palette) {
-        PALETTEENTRY entries[256];
-        for (int i = 0; i < 256; ++i) {
-            const uint32_t e = st.palette_entries[std::size_t(i)];
-            entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
-        }
-        g_dx.palette->SetEntries(0, 0, 256, entries);
+        auto entries = system_palette(st);
+        g_dx.palette->SetEntries(0, 0, 256, entries.data());
         st.palette_changed = false;
     }
     // Unchanged pages are not shown again: a blit of the whole surface can

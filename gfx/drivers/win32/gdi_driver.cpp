@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -142,12 +143,8 @@ bool gdi_open() {
     if (GfxContext* c = gfx_context()) c->refresh_rate = GetDeviceCaps(dc, VREFRESH);
     struct {
         WORD version, count;
-        PALETTEENTRY entries[256];
-    } logical{0x300, 256, {}};
-    for (int i = 0; i < 256; ++i) {
-        const uint32_t e = st.palette_entries[std::size_t(i)];
-        logical.entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
-    }
+        std::array<PALETTEENTRY, 256> entries;
+    } logical{0x300, 256, system_palette(st)};
     g_gdi.palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&logical));
     ReleaseDC(win.handle(), dc);
     return true;
@@ -162,13 +159,10 @@ bool gdi_show() {
     if (!ctx || !hwnd) return false;
     HDC dc = GetDC(hwnd);
     if (st.palette_changed) {
-        PALETTEENTRY entries[256];
-        for (int i = 0; i < 256; ++i) {
-            const uint32_t e = st.palette_entries[std::size_t(i)];
-            g_gdi.info.colors[i] = RGBQUAD{BYTE(e >> 16), BYTE(e >> 8), BYTE(e), 0};
-            entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
-        }
-        if (g_gdi.palette) SetPaletteEntries(g_gdi.palette, 0, 256, entries);
+        const auto entries = system_palette(st);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            g_gdi.info.colors[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+        if (g_gdi.palette) SetPaletteEntries(g_gdi.palette, 0, 256, entries.data());
         select_palette(dc);
         st.palette_changed = false;
     }

@@ -471,6 +471,15 @@ void run_window_thread(std::promise<bool>& started, const std::function<bool()>&
     g_window = nullptr;
 }
 
+std::array<PALETTEENTRY, 256> system_palette(const window::WindowState& st) {
+    std::array<PALETTEENTRY, 256> entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const uint32_t e = st.palette_entries[i];
+        entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
+    }
+    return entries;
+}
+
 bool set_display_mode(const window::WindowState& st) {
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -131,6 +132,10 @@ DriverStats driver_stats();
 // handled; messages arriving between passes are handled at once. Closes
 // the window at the end.
 void run_window_thread(std::promise<bool>& started, const std::function<bool()>& show);
+
+// The window state's 256 palette entries as the system's records (flag
+// PC_NOCOLLAPSE).
+std::array<PALETTEENTRY, 256> system_palette(const window::WindowState& st);
 
 // Switches the display to st.w x st.h at st.depth bits (the refresh rate is
 // passed along but not required) for a full-screen window; false when the
