@@ -25,14 +25,16 @@ install_missing() {
 }
 
 # What building the program needs; the tests and benchmarks need more.
-RUN_PACKAGES=(cmake ninja-build g++ gcc libx11-dev)
+RUN_PACKAGES=(cmake ninja-build g++ gcc libx11-dev libxext-dev libxrandr-dev libxrender-dev libxss-dev libgl-dev)
 BUILD_PACKAGES=("${RUN_PACKAGES[@]}" pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
 # Tools the tests use besides the build.
 TEST_PACKAGES=(desktop-file-utils)
 # What building the Debian package needs (dpkg-shlibdeps works out its dependencies).
 PACKAGE_PACKAGES=(dpkg-dev file)
+# The X server, window manager and tools the end-to-end tests of the window
+# drive (and the test-only XTest/DAMAGE client libraries).
+X11_TEST_PACKAGES=(xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick libxtst-dev libxdamage-dev)
 # The Windows build: the mingw-w64 cross compiler (POSIX thread model), the
-# GoogleTest sources to build for it, and Wine with the X server, window
-# manager and tools that run and drive the Windows program in tests.
-WIN_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest
-              wine wine64 xvfb openbox x11-xserver-utils xdotool wmctrl imagemagick)
+# GoogleTest sources to build for it, and Wine (the X server and tools come
+# with X11_TEST_PACKAGES).
+WIN_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64)

@@ -20,6 +20,10 @@ std::span<const GfxDriver* const> driver_list();
 // restores the platform's list.
 void set_driver_list(std::span<const GfxDriver* const> drivers);
 
+// The 2048-byte work area of the display converters, allocated by each
+// screen set-up; null while no screen is open.
+void* blit_lookup();
+
 // The null driver: lock and unlock do nothing, every other slot is empty.
 extern const GfxDriver null_driver;
 

@@ -155,6 +155,8 @@ void exit_handler_trampoline() { gfx_screen_exit_handler(); }
 
 GfxContext* context() { return g_ctx; }
 
+void* blit_lookup() { return g_blit_lookup; }
+
 const GfxDriver null_driver = {
     "Null",  nullptr,
     nullptr, [] {},
@@ -264,10 +266,15 @@ int32_t gfx_set_mode(const GfxModeInfo* info, int32_t mode_num, int32_t depth, i
         if (!state || !state->line) return fail();
         if (!alloc_text_cells(ctx, state->work_page, state->fg_color, state->bg_color)) return fail();
 
+        // A driver thread may already be showing the visible page: clear
+        // the pages under the screen lock and show the result.
+        gfx_lock();
         for (int32_t p = 0; p < ctx->page_count; ++p)
             for (int32_t y = 0; y < ctx->h; ++y)
                 state->pixel_set(ctx->pages[p] + std::size_t(y) * std::size_t(ctx->pitch), state->bg_color,
                                  state->view_w);
+        std::memset(ctx->dirty, 1, std::size_t(ctx->h) * std::size_t(ctx->scanline_size));
+        gfx_unlock();
 
         if (!g_exit_handler_registered) {
             std::atexit(exit_handler_trampoline);

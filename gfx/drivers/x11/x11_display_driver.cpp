@@ -1,0 +1,144 @@
+// The "X11" display driver: a driver thread owns the window and, every
+// 10 ms, applies palette changes, shows the band of changed rows, clears
+// their flags, refreshes the key states and handles the window's events,
+// all under the window lock. Events that arrive between passes are handled
+// at once, so a key press reaches the key queue without waiting for the
+// next pass.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <future>
+
+#include "gfx/drivers/window/window_host.h"
+#include "gfx/drivers/x11/x11_drivers.h"
+#include "gfx/drivers/x11/x11_libs.h"
+#include "gfx/drivers/x11/x11_presenter.h"
+#include "gfx/drivers/x11/x11_window.h"
+
+namespace gfx::x11 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPassInterval = std::chrono::milliseconds(10);
+
+std::atomic<uint64_t> g_passes{0};
+std::atomic<uint64_t> g_shows{0};
+std::atomic<int64_t> g_last_show_ns{0};
+std::atomic<bool> g_shm_allowed{true};
+std::atomic<bool> g_server_scaling_allowed{true};
+std::atomic<bool> g_shm_in_use{false};
+std::atomic<unsigned long> g_window{0};
+
+void clear_dirty() {
+    GfxContext* ctx = gfx_context();
+    if (ctx && ctx->dirty) std::memset(ctx->dirty, 0, std::size_t(ctx->h) * std::size_t(ctx->scanline_size));
+}
+
+void driver_thread(std::promise<bool>& started) {
+    window::WindowHost& host = window::WindowHost::instance();
+    window::WindowState& st = host.state();
+    std::unique_ptr<X11Window> win = X11Window::open(st);
+    if (!win) {
+        started.set_value(false);
+        return;
+    }
+    Presenter presenter(*win, (st.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
+    if (!presenter.open(g_shm_allowed.load())) {
+        started.set_value(false);
+        return;
+    }
+    win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
+                    [&](const XEvent& ev) { return presenter.handle_event(ev); }});
+    g_shm_in_use = presenter.uses_shm();
+    g_window = win->handle();
+    host.attach(win.get());
+    st.active = true;
+    const uint64_t shows_before = g_shows.load(std::memory_order_relaxed);
+    started.set_value(true);
+
+    bool setup_finished = false;
+    while (host.running()) {
+        if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before) {
+            // The first picture is out: now what the start need not wait for.
+            setup_finished = true;
+            win->finish_setup();
+            const int rate = refresh_rate(win->display(), DefaultRootWindow(win->display()));
+            host.lock();
+            if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
+            host.unlock();
+        }
+        host.lock();
+        win->apply_requests();
+        if (st.palette_changed) {
+            // True-colour windows show palette pages through the converter,
+            // which reads the palette: every row is shown again.
+            st.palette_changed = false;
+            window::EventCore::mark_all_rows();
+        }
+        if (presenter.show_changed()) {
+            g_shows.fetch_add(1, std::memory_order_relaxed);
+            g_last_show_ns.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+        }
+        clear_dirty();
+        if (st.active) host.core().refresh_key_states(win->keys_down());
+        win->pump();
+        host.unlock();
+        g_passes.fetch_add(1, std::memory_order_release);
+
+        // Until the next pass, events are handled as they arrive.
+        const auto next = Clock::now() + kPassInterval;
+        while (host.running()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+            if (left <= 0) break;
+            if (win->wait(int(left))) {
+                host.lock();
+                win->pump();
+                host.unlock();
+            }
+        }
+    }
+    presenter.finish();
+    host.attach(nullptr);
+    g_shm_in_use = false;
+    g_window = 0;
+}
+
+int32_t x11_init(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, int32_t flags) {
+    window::WindowHost& host = window::WindowHost::instance();
+    host.reset(title, w, h, depth < 8 ? 8 : depth, refresh, uint32_t(flags));
+    if (flags & window::kOpenGL) return -1;
+    init_xlib_threads();
+    return host.start(driver_thread);
+}
+
+int32_t* x11_fetch_modes(int32_t depth, int32_t* count) { return fetch_modes(depth, count, true); }
+
+}  // namespace
+
+const GfxDriver display_driver = {
+    "X11",
+    x11_init,
+    window::shared_exit,
+    window::shared_lock,
+    window::shared_unlock,
+    window::shared_set_palette,
+    window::shared_wait_vsync,
+    window::shared_get_mouse,
+    window::shared_set_mouse,
+    window::shared_set_title,
+    window::shared_set_pos,
+    x11_fetch_modes,
+    nullptr,
+    nullptr,
+};
+
+DriverStats driver_stats() {
+    return {g_passes.load(std::memory_order_acquire), g_shows.load(std::memory_order_relaxed),
+            g_last_show_ns.load(std::memory_order_acquire), g_shm_in_use.load(), g_window.load()};
+}
+
+void set_shared_memory_allowed(bool allowed) { g_shm_allowed = allowed; }
+
+void set_server_scaling_allowed(bool allowed) { g_server_scaling_allowed = allowed; }
+
+}  // namespace gfx::x11

@@ -1,0 +1,179 @@
+// The X11 binding of the graphics window: creates the window from the
+// driver flags, translates X events into calls of the window-event core and
+// carries out what the core asks of the window system. All Xlib calls are
+// made on the thread that opened the window; requests from other threads
+// (title, cursor, confinement, position) are queued for it.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <array>
+#include <bitset>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "gfx/drivers/window/event_core.h"
+#include "gfx/drivers/x11/x11_keys.h"
+
+namespace gfx::x11 {
+
+// Where the picture sits in the window: scaled by an integer factor and
+// centred (full-screen), or at (0, 0) at its own size.
+struct Placement {
+    int32_t scale = 1;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+class X11Window final : public window::WindowPlatform {
+public:
+    struct Hooks {
+        std::function<void()> paint;                    // redraw everything
+        std::function<void(int32_t, int32_t)> resized;  // new client size
+        std::function<bool(const XEvent&)> other_event;  // extension events; true when taken
+    };
+
+    // Picks the visual for a window on the display just opened; false when
+    // none fits.
+    using VisualChooser = std::function<bool(Display*, XVisualInfo*)>;
+
+    // Opens the display and creates, maps and focuses the window for
+    // state (w x h, flags, title), with the screen's default visual or the
+    // chooser's. Null when the display cannot be opened, the chooser finds
+    // nothing or a flag cannot be met.
+    static std::unique_ptr<X11Window> open(window::WindowState& state, const VisualChooser& choose = {});
+    ~X11Window() override;
+    X11Window(const X11Window&) = delete;
+    X11Window& operator=(const X11Window&) = delete;
+
+    Display* display() const { return display_; }
+    ::Window handle() const { return window_; }
+    Visual* visual() const { return visual_; }
+    int depth() const { return depth_; }
+    int32_t width() const { return client_w_; }
+    int32_t height() const { return client_h_; }
+    int32_t screen_width() const;
+    int32_t screen_height() const;
+
+    void set_hooks(Hooks hooks) { hooks_ = std::move(hooks); }
+    void set_placement(const Placement& p) { placement_ = p; }
+    const Placement& placement() const { return placement_; }
+
+    // What the window does not need to be shown: the keyboard mapping and
+    // auto-repeat detection (loaded earlier when a key comes first), the
+    // screen saver's suspension. Called once the first picture is out.
+    void finish_setup();
+
+    // Handles every event that has arrived.
+    void pump();
+    // Waits at most timeout_ms for events; true when some arrived.
+    bool wait(int timeout_ms);
+    // Carries out what other threads asked for since the last call.
+    void apply_requests();
+    // The virtual keys held down now.
+    std::bitset<256> keys_down();
+
+    // WindowPlatform.
+    void capture_mouse() override { captured_ = true; }
+    void release_mouse() override { captured_ = false; }
+    bool has_capture() const override { return captured_; }
+    void track_leave() override {}
+    void confine_cursor(bool on) override;
+    void show_cursor(bool visible) override;
+    void move_cursor(int32_t x, int32_t y) override;
+    bool switch_fullscreen(bool on) override;
+    void window_position(int32_t* left, int32_t* top) const override;
+    void move_window(int32_t left, int32_t top) override;
+    void set_title(const char* title) override;
+    void paint() override;
+
+private:
+    X11Window(window::WindowState& state, Display* display);
+    bool create(const XVisualInfo* visual);
+    // Opens the input method for typed characters when the first key comes
+    // (it takes milliseconds that the start-up need not wait for).
+    void open_input_method();
+    void load_keyboard();
+    window::EventCore core() { return window::EventCore(state_, *this); }
+    bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
+
+    void handle(XEvent& ev);
+    void handle_key(XKeyEvent& ev, bool filtered);
+    void handle_button(const XButtonEvent& ev, bool down);
+    void pointer_moved(int32_t wx, int32_t wy, int32_t root_x, int32_t root_y);
+    void handle_configure(const XConfigureEvent& ev);
+    void handle_state_change();
+    void update_activation(bool focused, bool mapped);
+    // The pointer position in page pixels and whether it is on the picture.
+    void to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* on_picture) const;
+    int32_t modifiers(unsigned state, bool extended) const;
+    void apply_title(const std::string& title);
+    void apply_size_hints(bool fixed);
+    void send_wm_state(long action, Atom first, Atom second);
+    bool wm_supports(Atom atom) const;
+
+    enum AtomIndex {
+        kWmProtocols, kWmDeleteWindow, kNetWmState, kNetWmStateFullscreen, kNetWmStateAbove,
+        kNetWmStateMaxVert, kNetWmStateMaxHorz, kNetWmName, kUtf8String, kNetActiveWindow, kNetSupported,
+        kNetWmPid, kMotifWmHints, kAtomCount
+    };
+
+    window::WindowState& state_;
+    Display* display_ = nullptr;
+    ::Window window_ = 0;
+    ::Window root_ = 0;
+    int screen_ = 0;
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
+    Colormap colormap_ = 0;
+    std::array<Atom, kAtomCount> atoms_{};
+    std::array<bool, kAtomCount> wm_has_{};  // what the window manager announces
+    bool has_wm_ = false;
+    XIM im_ = nullptr;
+    XIC ic_ = nullptr;
+    bool im_tried_ = false;
+    bool keyboard_loaded_ = false;
+    Cursor blank_cursor_ = 0;
+    bool detectable_repeat_ = false;
+    X11KeyboardLayout layouts_[2];
+    int layout_index_ = 0;
+    bool screen_saver_suspended_ = false;
+    std::thread::id owner_;
+    Hooks hooks_;
+    Placement placement_;
+    int32_t client_w_ = 0, client_h_ = 0;
+    int32_t pos_x_ = 0, pos_y_ = 0;
+    int32_t saved_x_ = 0, saved_y_ = 0;  // windowed position (no window manager)
+    bool focused_ = true;
+    bool mapped_ = false;
+    bool activation_requested_ = false;
+    bool captured_ = false;
+    bool grabbed_ = false;
+    bool fullscreen_shown_ = false;  // the window manager reports full-screen
+    std::bitset<256> down_;          // key codes held, for the auto-repeat mark
+    std::array<uint8_t, 256> press_char_{};  // character of each held key
+    Time last_press_time_ = 0;
+    unsigned last_press_button_ = 0;
+    int32_t last_press_x_ = 0, last_press_y_ = 0;
+
+    struct Requests {
+        std::optional<std::string> title;
+        std::optional<std::pair<int32_t, int32_t>> cursor_to;
+        std::optional<bool> cursor_visible;
+        std::optional<bool> confine;
+        std::optional<std::pair<int32_t, int32_t>> move_to;
+    };
+    std::mutex requests_mutex_;
+    Requests requests_;
+};
+
+// Calls XInitThreads once per process, before any other Xlib call of the
+// drivers.
+void init_xlib_threads();
+
+}  // namespace gfx::x11

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs a command against a private X server: Xvfb on a free display, with
+# openbox as window manager (new windows get the focus, close requests and
+# full-screen state work).
+#   with_xserver.sh DEPTH WIDTHxHEIGHT command [args...]
+# DISPLAY is set for the command; the server and window manager are stopped
+# afterwards, and the command's exit status is returned.
+set -u
+depth=$1 size=$2
+shift 2
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+
+# -displayfd picks a free display and writes its number once the server is
+# ready; -noreset keeps it from resetting when the last client leaves.
+Xvfb -noreset -nolisten tcp -displayfd 3 -screen 0 "${size}x${depth}" 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 200); do
+  [ -s "$dir/display" ] && break
+  sleep 0.05
+done
+if [ ! -s "$dir/display" ]; then
+  echo "with_xserver: Xvfb did not start" >&2
+  cat "$dir/xvfb.log" >&2
+  kill "$xvfb" 2>/dev/null
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$dir/display")"
+
+openbox --sm-disable >"$dir/openbox.log" 2>&1 &
+wm=$!
+for _ in $(seq 200); do
+  timeout 2 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.05
+done
+
+"$@"
+status=$?
+
+kill "$wm" "$xvfb" 2>/dev/null
+wait "$wm" "$xvfb" 2>/dev/null
+exit $status
