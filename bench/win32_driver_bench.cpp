@@ -49,7 +49,7 @@ double driver_pass_us(const char* driver) {
         gfx_lock();
         std::memset(ctx->dirty, 1, std::size_t(ctx->h));
         gfx_unlock();
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        const auto deadline = Clock::now() + std::chrono::seconds(30);  // a first start under Wine is slow
         while (gfx::win32::driver_stats().shows == shows) {
             if (Clock::now() > deadline) return -1;
             Sleep(1);
