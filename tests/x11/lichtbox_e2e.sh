@@ -144,7 +144,8 @@ if [ "$fullscreen" = mode ]; then
   xdotool key alt+Return
   screen_is 640x480
   same root "$dir/b2.ppm"
-  xdotool key alt+Return
+  find_window 640x480  # the full-screen window, made active for the key
+  xdotool windowactivate --sync "$win" key alt+Return
   screen_is "${sw}x${sh}"
   find_window 640x480
   same "$win" "$dir/b2.ppm"
