@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <mutex>
 
-#if defined(__i386__) || defined(__x86_64__)
+#if defined(_WIN32)
+#include <float.h>
+#elif defined(__i386__) || defined(__x86_64__)
 #include <fpu_control.h>
 #endif
 
@@ -27,7 +29,17 @@ void final_handler() {
 // 64-bit mantissa and round-to-nearest on the x87 unit; round-to-nearest for
 // every other floating-point unit the C library knows about.
 void set_up_floating_point() {
-#if defined(__i386__) || defined(__x86_64__)
+#if defined(_WIN32) && defined(__i386__)
+    _controlfp(_PC_64 | _RC_NEAR, _MCW_PC | _MCW_RC);
+#elif defined(_WIN32) && defined(__x86_64__)
+    // The 64-bit C library rounds through _controlfp but leaves the x87
+    // precision field alone, so that field is written directly.
+    _controlfp(_RC_NEAR, _MCW_RC);
+    uint16_t cw;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    cw = static_cast<uint16_t>((cw & ~(0x300u | 0xC00u)) | 0x300u);
+    __asm__ volatile("fldcw %0" : : "m"(cw));
+#elif defined(__i386__) || defined(__x86_64__)
     fpu_control_t cw;
     _FPU_GETCW(cw);
     cw = static_cast<fpu_control_t>((cw & ~(0x300u | 0xC00u)) | 0x300u);

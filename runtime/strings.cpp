@@ -74,7 +74,12 @@ private:
     bool ready_ = false;
 };
 
-constinit TempPool g_pool;
+// Made on first use and never destroyed: temporaries may be released from
+// exit handlers, and the pool's mutex is not constant-initialised everywhere.
+TempPool& pool() {
+    static TempPool* const p = new TempPool;
+    return *p;
+}
 
 uint32_t length_of(const RuntimeString* s) { return s ? (s->length & RT_STR_LEN_MASK) : 0u; }
 
@@ -90,7 +95,7 @@ RuntimeString* rt_str_temp(const char* bytes, int32_t len) {
     if (data == nullptr) return &g_empty;
     std::memcpy(data, bytes, static_cast<size_t>(len));
     data[len] = '\0';
-    RuntimeString* s = g_pool.acquire();
+    RuntimeString* s = pool().acquire();
     if (s == nullptr) {
         std::free(data);
         return &g_empty;
@@ -108,7 +113,7 @@ RuntimeString* rt_str_temp_cstr(const char* text) {
     return rt_str_temp(text, static_cast<int32_t>(n));
 }
 
-void rt_str_release_temp(RuntimeString* s) { g_pool.release(s); }
+void rt_str_release_temp(RuntimeString* s) { pool().release(s); }
 
 int32_t rt_str_assign(RuntimeString* dst, const char* bytes, int32_t len) {
     if (dst == nullptr || dst == &g_empty) return 0;
@@ -170,6 +175,6 @@ RuntimeString* rt_str_from_int(int64_t v) {
     return rt_str_temp(p, static_cast<int32_t>(end - p));
 }
 
-int32_t rt_str_temps_in_use(void) { return g_pool.in_use(); }
+int32_t rt_str_temps_in_use(void) { return pool().in_use(); }
 
 }  // extern "C"

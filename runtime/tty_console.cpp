@@ -1,10 +1,7 @@
 // Output side of the text-window console and the console service table.
 #include "runtime/tty_console.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -20,22 +17,6 @@ namespace {
 constexpr int32_t kDefaultCols = 80;
 constexpr int32_t kDefaultRows = 25;
 constexpr int32_t kMaxDimension = 0x7FFF;  // keeps cols | rows << 16 positive
-
-bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-void write_stdout(const std::string& bytes) {
-    if (bytes.empty()) return;
-    std::fflush(stdout);  // keep the order with anything printed through stdio
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // nowhere to report to; the text is lost
-        }
-        done += static_cast<size_t>(n);
-    }
-}
 
 // A 16-bit string as bytes: units below 256 stay, others become "?", and a
 // leading surrogate also takes the unit after it.
@@ -180,7 +161,7 @@ public:
     void line_read(int32_t flags) {
         std::lock_guard<std::mutex> lock(mutex_);
         begin();
-        const bool echoed = terminal_ && ::isatty(STDIN_FILENO) == 1;
+        const bool echoed = terminal_ && stdin_is_terminal();
         if (echoed) {
             mute_ = true;
             engine_.print("\n", 1);
@@ -412,7 +393,7 @@ void tty_sleep(int32_t ms) {
 }
 
 int32_t tty_is_redirected() {
-    return (::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) ? 0 : 1;
+    return (stdin_is_terminal() && stdout_is_terminal()) ? 0 : 1;
 }
 
 int32_t tty_page_copy(int32_t, int32_t) { return rt_set_error(RT_ERR_ARGUMENT); }

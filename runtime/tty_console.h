@@ -44,7 +44,14 @@ private:
     bool active_ = false;
 };
 
-/* ---- Input layer (tty_input.cpp) --------------------------------------- */
+/* ---- Platform layer (tty_input_posix.cpp, tty_input_win32.cpp) --------- */
+/* Whether stdin / stdout is an interactive terminal; for stdout, one that
+ * takes the ANSI cursor and colour sequences. */
+bool stdin_is_terminal();
+bool stdout_is_terminal();
+/* Writes bytes to stdout after flushing stdio; errors lose the text. */
+void write_stdout(const std::string& bytes);
+
 /* Next key code: 1..255 a byte, (code << 8) | 0xFF an extended key; 0 when
  * no key is waiting (wait = false) or the input has ended. */
 int32_t take_key(bool wait);

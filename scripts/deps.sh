@@ -36,3 +36,7 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 X11_TEST_PACKAGES=(xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick libxtst-dev libxdamage-dev)
 # The fuzz targets: clang with libFuzzer and its sanitizers.
 FUZZ_PACKAGES=(clang libfuzzer-14-dev)
+# The Windows build: the mingw-w64 cross compiler (POSIX thread model), the
+# GoogleTest sources to build for it, and Wine (the X server and tools come
+# with X11_TEST_PACKAGES).
+WIN_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64)

@@ -7,6 +7,8 @@
 
 #if defined(LICHTBOX_HAVE_X11)
 #include "gfx/drivers/x11/x11_drivers.h"
+#elif defined(LICHTBOX_HAVE_WIN32)
+#include "gfx/drivers/win32/win32_drivers.h"
 #endif
 
 namespace gfx {
@@ -15,6 +17,10 @@ namespace {
 std::span<const GfxDriver* const> platform_drivers() {
 #if defined(LICHTBOX_HAVE_X11)
     static const std::array<const GfxDriver*, 2> drivers = {&x11::display_driver, &x11::gl_driver};
+    return drivers;
+#elif defined(LICHTBOX_HAVE_WIN32)
+    static const std::array<const GfxDriver*, 3> drivers = {&win32::directx_driver, &win32::gdi_driver,
+                                                            &win32::gl_driver};
     return drivers;
 #else
     return {};

@@ -3,7 +3,9 @@
 // back from the pages.
 #include <gtest/gtest.h>
 
+#if !defined(LICHTBOX_TESTS_WITHOUT_FORK)
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -15,7 +17,9 @@
 #include "app/simulation.h"
 #include "gfx/core/context_internal.h"
 #include "gfx/gfx.h"
+#if !defined(LICHTBOX_TESTS_WITHOUT_FORK)
 #include "runtime/child_process.h"
+#endif
 
 namespace {
 
@@ -269,6 +273,7 @@ TEST_F(SimulationTest, InfoScreenStaysUntilTheNextLeftClick) {
     EXPECT_EQ(g_seen[3].page_hash, start_hash_);
 }
 
+#if !defined(LICHTBOX_TESTS_WITHOUT_FORK)
 // The program's ends, in child processes: the exit status and what the
 // shown page held when the screen closed.
 TEST(ProgramTest, EndsWithStatusZeroOrReportsAMissingScreen) {
@@ -335,5 +340,7 @@ TEST(ProgramTest, EndsWithStatusZeroOrReportsAMissingScreen) {
         EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), c.lines) << r.output;
     }
 }
+
+#endif
 
 }  // namespace

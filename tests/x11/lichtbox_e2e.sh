@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program in a real window (run through with_xserver.sh):
-#   lichtbox_e2e.sh LICHTBOX LICHTBOX_PICTURES
+#   lichtbox_e2e.sh LICHTBOX LICHTBOX_PICTURES [FULLSCREEN]
 # Checks the window's title and size, its pixels against the pictures the
 # program computes without a window for the same steps (start, keys "r",
 # "g", "R", panel button 2, the info box and a click that removes it),
@@ -8,8 +8,12 @@
 # request each ending the program with status 0 within a second.
 # With LICHTBOX_SCREENSHOT set, the window's start picture is saved there
 # (the README's docs/lichtbox.png comes from here).
+# FULLSCREEN says what full-screen looks like: "scaled" (the default) is the
+# window filling the screen with the picture scaled and centred; "mode" is
+# the display switched to the picture's own 640 x 480 mode, the window made
+# anew for each switch (the Windows drivers).
 set -u
-lichtbox=$1 pictures=$2
+lichtbox=$1 pictures=$2 fullscreen=${3:-scaled}
 dir=$(mktemp -d)
 pid=
 cleanup() {
@@ -42,11 +46,36 @@ size_is() { # window, WxH: waits until the window has that size
   fail "window size $(xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'), not $2"
 }
 
+# The window titled lichtbox; with a size WxH, the one of that size (when
+# the program replaces its window, the old one may still be there).
+find_window() {
+  local w
+  for _ in $(seq 100); do
+    for w in $(timeout 10 xdotool search --sync --onlyvisible --name '^lichtbox$'); do
+      if [ -z "${1:-}" ] || [ "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" = "$1" ]; then
+        win=$w
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  fail "no window titled lichtbox${1:+ of size $1}"
+}
+
 start() {
   "$lichtbox" &
   pid=$!
-  win=$(timeout 10 xdotool search --sync --onlyvisible --name '^lichtbox$' | head -n1)
-  [ -n "$win" ] || fail "no window titled lichtbox"
+  find_window
+}
+
+screen_is() { # WxH: waits until the X screen has that size
+  local now=
+  for _ in $(seq 100); do
+    now=$(xdpyinfo | awk '/dimensions:/{print $2}')
+    [ "$now" = "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "screen size $now, not $1"
 }
 
 ends_with_zero() { # within a second
@@ -61,6 +90,21 @@ ends_with_zero() { # within a second
   [ "$status" -eq 0 ] || fail "exit status $status after $1"
 }
 
+# Which of the pictures $2... window $1 shows, looking for a second (a
+# window caught while it is being drawn shows none for a moment); "none".
+showing() {
+  local p
+  for _ in $(seq 10); do
+    if timeout 5 import -window "$1" "$dir/shot.ppm" 2>/dev/null; then
+      for p in "${@:2}"; do
+        [ "$(compare -metric AE "$dir/shot.ppm" "$p" null: 2>&1)" = "0" ] && { echo "$p"; return; }
+      done
+    fi
+    sleep 0.1
+  done
+  echo none
+}
+
 # Clicks button $2 of buttons.txt (a point "X Y" when $2 has a space) until
 # window $1 shows picture $3; $4 is the picture before. The simulation polls
 # the mouse every 10 ms and waits 50 ms after a click, so the button is held
@@ -72,8 +116,7 @@ click() {
   for _ in 1 2 3 4 5; do
     xdotool mousemove --window "$1" "$x" "$y" mousedown 1 sleep 0.015 mouseup 1
     sleep 0.3
-    timeout 5 import -window "$1" "$dir/shot.ppm" 2>/dev/null || continue
-    [ "$(compare -metric AE "$dir/shot.ppm" "$4" null: 2>&1)" = "0" ] || break
+    [ "$(showing "$1" "$3" "$4")" = "$4" ] || break
   done
   same "$1" "$3"
 }
@@ -94,19 +137,30 @@ click "$win" 2 "$dir/b2.ppm" "$dir/rgR.ppm"
 click "$win" 8 "$dir/info.ppm" "$dir/b2.ppm"
 click "$win" "10 10" "$dir/b2.ppm" "$dir/info.ppm"
 
-# Alt+Enter: the window manager's full-screen state, the picture centred on
-# black (1024 x 768 holds it once), and back.
+# Alt+Enter to full-screen and back.
 read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
-xdotool key alt+Return
-size_is "$win" "${sw}x${sh}"
-scale=$(( sw / 640 < sh / 480 ? sw / 640 : sh / 480 ))
-ox=$(( (sw - 640 * scale) / 2 )) oy=$(( (sh - 480 * scale) / 2 ))
-convert "$dir/b2.ppm" -scale "$((640 * scale))x$((480 * scale))" -background black -gravity center \
-        -extent "${sw}x${sh}" "$dir/full.ppm"
-same "$win" "$dir/full.ppm"
-xdotool key alt+Return
-size_is "$win" 640x480
-same "$win" "$dir/b2.ppm"
+if [ "$fullscreen" = mode ]; then
+  # The screen is the picture; back in a window, the window is a new one.
+  xdotool key alt+Return
+  screen_is 640x480
+  same root "$dir/b2.ppm"
+  find_window 640x480  # the full-screen window, made active for the key
+  xdotool windowactivate --sync "$win" key alt+Return
+  screen_is "${sw}x${sh}"
+  find_window 640x480
+  same "$win" "$dir/b2.ppm"
+else
+  xdotool key alt+Return
+  size_is "$win" "${sw}x${sh}"
+  scale=$(( sw / 640 < sh / 480 ? sw / 640 : sh / 480 ))
+  ox=$(( (sw - 640 * scale) / 2 )) oy=$(( (sh - 480 * scale) / 2 ))
+  convert "$dir/b2.ppm" -scale "$((640 * scale))x$((480 * scale))" -background black -gravity center \
+          -extent "${sw}x${sh}" "$dir/full.ppm"
+  same "$win" "$dir/full.ppm"
+  xdotool key alt+Return
+  size_is "$win" 640x480
+  same "$win" "$dir/b2.ppm"
+fi
 
 xdotool key e
 ends_with_zero '"e"'

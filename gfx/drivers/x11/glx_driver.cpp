@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gfx/drivers/window/gl_buffer_sizes.h"
 #include "gfx/drivers/window/window_host.h"
 #include "gfx/drivers/x11/x11_drivers.h"
 #include "gfx/drivers/x11/x11_libs.h"
@@ -83,13 +84,9 @@ const GlxApi* glx_api() {
     return api;
 }
 
-// Requested buffer sizes; 0 means not requested. Nothing in the program
-// sets them, so the defaults the first start fills in stay for later ones.
-struct BufferSizes {
-    int colour, red, green, blue, alpha, depth, stencil, accum, accum_red, accum_green, accum_blue, accum_alpha,
-        samples;
-};
-BufferSizes g_sizes{};
+// Requested buffer sizes: nothing in the program sets them, so the
+// defaults the first start fills in stay for later ones.
+window::BufferSizes g_sizes{};
 
 // The open screen's GLX objects.
 struct GlState {
@@ -100,48 +97,9 @@ struct GlState {
 };
 GlState g_gl;
 
-// Whether word occurs in list followed by a space or the end.
-bool has_extension(std::string_view list, std::string_view word) {
-    for (std::size_t at = list.find(word); at != std::string_view::npos; at = list.find(word, at + 1)) {
-        const std::size_t end = at + word.size();
-        if (end == list.size() || list[end] == ' ') return true;
-    }
-    return false;
-}
-
-// Fills the sizes that were not requested from the screen depth and flags.
-void fill_unrequested(BufferSizes& s, int32_t screen_depth, uint32_t flags) {
-    static constexpr int kRgb[4] = {0, 5, 8, 8}, kAlpha[4] = {0, 0, 0, 8};
-    auto size_class = [](int bits) { return std::clamp((bits + 7) / 8 - 1, 0, 3); };
-    if (s.colour == 0) s.colour = s.red + s.green + s.blue + s.alpha;
-    if (s.colour == 0) s.colour = screen_depth;
-    int c = size_class(s.colour);
-    if (s.red == 0) s.red = kRgb[c];
-    if (s.green == 0) s.green = kRgb[c];
-    if (s.blue == 0) s.blue = kRgb[c];
-    if (s.alpha == 0) s.alpha = kAlpha[c];
-    if (s.accum == 0) s.accum = s.accum_red + s.accum_green + s.accum_blue + s.accum_alpha;
-    bool fill_accum = s.accum >= 1;
-    c = size_class(s.accum);
-    if (!fill_accum && (flags & window::kWantAccum)) {
-        s.accum = 32;
-        c = 3;
-        fill_accum = true;
-    }
-    if (fill_accum) {
-        if (s.accum_red == 0) s.accum_red = kRgb[c];
-        if (s.accum_green == 0) s.accum_green = kRgb[c];
-        if (s.accum_blue == 0) s.accum_blue = kRgb[c];
-        if (s.accum_alpha == 0) s.accum_alpha = kAlpha[c];
-    }
-    if (s.depth == 0) s.depth = 16;
-    if (s.stencil == 0 && (flags & window::kWantStencil)) s.stencil = 8;
-    if (s.samples == 0 && (flags & window::kWantMultisample)) s.samples = 4;
-}
-
 // The attribute list for glXChooseFBConfig: window, double-buffered,
 // accelerated (no caveat) RGBA with the sizes, samples when not 0.
-std::vector<int> attributes(const BufferSizes& s, int samples, bool accelerated) {
+std::vector<int> attributes(const window::BufferSizes& s, int samples, bool accelerated) {
     std::vector<int> a = {GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT,
                           GLX_X_RENDERABLE,  True,           GLX_DOUBLEBUFFER, True};
     if (accelerated) a.insert(a.end(), {GLX_CONFIG_CAVEAT, GLX_NONE});
@@ -201,7 +159,7 @@ bool probe(Display* d, GlFunctions& gl) {
             const char* glx_ext = glx.extensions_string(d, DefaultScreen(d));
             std::string list = std::string(gl_ext ? gl_ext : "") + (glx_ext ? glx_ext : "");
             if (list.size() > 0x3FFF) list.resize(0x3FFF);
-            ok = has_extension(list, "GL_EXT_bgra");
+            ok = window::has_extension(list, "GL_EXT_bgra");
         }
         glx.make_current(d, None, None, nullptr);
     }
@@ -219,7 +177,7 @@ bool choose_config(Display* d, XVisualInfo* out, uint32_t flags) {
     if (!glx_api()->query_extension(d, &glx_error, &glx_event)) return false;
     if (!probe(d, g_gl.gl)) return false;
     const GfxContext* ctx = gfx_context();
-    fill_unrequested(g_sizes, ctx ? ctx->depth : 32, flags);
+    window::fill_unrequested(g_sizes, ctx ? ctx->depth : 32, flags);
     GLXFBConfig config = nullptr;
     int samples = g_sizes.samples;
     for (; samples >= 0 && !config; samples -= 2) {

@@ -1,0 +1,40 @@
+#include "runtime/keyboard_win32.h"
+
+#include <windows.h>
+
+#include "gfx/console/key_tables.h"
+#include "gfx/console/keyboard_layout.h"
+
+namespace lichtbox::win32 {
+namespace {
+
+class SystemLayout final : public gfx::KeyboardLayout {
+public:
+    int32_t unshifted_char(int32_t vk) const override {
+        // Dead keys come back with the top bit set: negative as int32.
+        return static_cast<int32_t>(MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_CHAR));
+    }
+};
+
+const SystemLayout g_layout;
+
+}  // namespace
+
+void use_system_keyboard_layout() { gfx::set_keyboard_layout(&g_layout); }
+
+int32_t console_modifiers(uint32_t state) {
+    int32_t m = 0;
+    if (state & SHIFT_PRESSED) m |= gfx::kModShift;
+    if (state & LEFT_CTRL_PRESSED) m |= gfx::kModLeftCtrl;
+    if (state & RIGHT_CTRL_PRESSED) m |= gfx::kModRightCtrl;
+    if (state & LEFT_ALT_PRESSED) m |= gfx::kModLeftAlt;
+    if (state & RIGHT_ALT_PRESSED) m |= gfx::kModRightAlt;
+    if (state & ENHANCED_KEY) m |= gfx::kModExtended;
+    return m;
+}
+
+int32_t console_key_code(uint8_t character, uint16_t scancode, uint16_t vk, uint32_t control_key_state) {
+    return gfx_key_translate(character, scancode, vk, console_modifiers(control_key_state));
+}
+
+}  // namespace lichtbox::win32

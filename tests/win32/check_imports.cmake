@@ -1,0 +1,22 @@
+# Fails unless the program imports only DLLs that every Windows has, and
+# none of the graphics libraries that its drivers load at run time.
+# cmake -DOBJDUMP=... -DPROGRAM=... -P check_imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} -p ${PROGRAM} failed")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+if(NOT lines)
+  message(FATAL_ERROR "no imports found in ${PROGRAM}")
+endif()
+set(system_dlls kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll)
+foreach(line IN LISTS lines)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" dll)
+  list(FIND system_dlls "${dll}" known)
+  if(known EQUAL -1)
+    message(FATAL_ERROR "${PROGRAM} imports ${dll}, which is not a system DLL loaded at start")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
