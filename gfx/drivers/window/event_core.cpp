@@ -75,8 +75,13 @@ void EventCore::mouse_move(int32_t x, int32_t y, int32_t screen_x, int32_t scree
     m.y = y;
     int32_t dx = 0, dy = 0;
     if (m.has_last_screen) {
-        dx = screen_x - m.last_screen_x;
-        dy = screen_y - m.last_screen_y;
+        // Screen positions come from the window system; a difference beyond
+        // 32 bits is held at the limit rather than wrapped.
+        const auto delta = [](int32_t a, int32_t b) {
+            return int32_t(std::clamp<int64_t>(int64_t(a) - b, INT32_MIN, INT32_MAX));
+        };
+        dx = delta(screen_x, m.last_screen_x);
+        dy = delta(screen_y, m.last_screen_y);
     }
     m.has_last_screen = true;
     m.last_screen_x = screen_x;
