@@ -43,6 +43,13 @@ bool select_target(GfxDrawState* state, const void* target);
 // Rebuilds state->line for the h rows of page `page`.
 void point_rows_at_page(GfxDrawState* state, int32_t page);
 
+// Called on the program's thread when a new picture reached the visible
+// page (a page copy onto it, or another page made visible). A display
+// driver installs it to show the picture without waiting for its next
+// pass; null removes it.
+using PresentHook = void (*)();
+void set_present_hook(PresentHook hook);
+
 // Graphics versions of the page services (slots page_copy and page_set).
 int32_t graphics_page_copy(int32_t src, int32_t dst);
 int32_t graphics_page_set(int32_t work, int32_t visible);

@@ -1,4 +1,5 @@
 // Pages, the drawing target, the screen lock and dirty-row tracking.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -118,6 +119,16 @@ bool select_target(GfxDrawState* state, const void* target) {
     return true;
 }
 
+namespace {
+std::atomic<PresentHook> g_present_hook{nullptr};
+
+void notify_present() {
+    if (PresentHook hook = g_present_hook.load(std::memory_order_acquire)) hook();
+}
+}  // namespace
+
+void set_present_hook(PresentHook hook) { g_present_hook.store(hook, std::memory_order_release); }
+
 int32_t graphics_page_set(int32_t work, int32_t visible) {
     GfxDrawState* state = gfx_get_draw_state();
     GfxContext* ctx = context();
@@ -136,6 +147,7 @@ int32_t graphics_page_set(int32_t work, int32_t visible) {
         ctx->framebuffer = ctx->pages[visible];
         std::memset(ctx->dirty, 1, std::size_t(ctx->h));
         gfx_unlock();
+        notify_present();
     }
     return previous;
 }
@@ -178,6 +190,7 @@ int32_t graphics_page_copy(int32_t src, int32_t dst) {
     if (updates_screen) {
         std::memset(ctx->dirty + state->view_y, 1, std::size_t(state->view_h));
         gfx_unlock();
+        notify_present();
     }
     return rt_set_error(RT_OK);
 }

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <future>
 
+#include "gfx/core/context_internal.h"
 #include "gfx/drivers/window/window_host.h"
 #include "gfx/drivers/x11/x11_drivers.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "gfx/drivers/x11/x11_presenter.h"
+#include "gfx/drivers/x11/wake_pipe.h"
 #include "gfx/drivers/x11/x11_window.h"
 
 namespace gfx::x11 {
@@ -20,6 +22,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPassInterval = std::chrono::milliseconds(10);
+// A new picture starts a pass at once, but passes stay this far apart, so a
+// program that copies pages in a tight loop cannot keep the lock busy.
+constexpr auto kMinPassGap = std::chrono::milliseconds(2);
+
+// Lives for the whole process: the program's thread may still be inside the
+// present hook while a driver thread ends.
+WakePipe& wake_pipe() {
+    static WakePipe pipe;
+    return pipe;
+}
+void wake_driver_thread() { wake_pipe().wake(); }
 
 std::atomic<uint64_t> g_passes{0};
 std::atomic<uint64_t> g_shows{0};
@@ -54,6 +67,9 @@ void driver_thread(std::promise<bool>& started) {
     host.attach(win.get());
     st.active = true;
     const uint64_t shows_before = g_shows.load(std::memory_order_relaxed);
+    WakePipe& wake = wake_pipe();
+    wake.drain();
+    set_present_hook(wake_driver_thread);
     started.set_value(true);
 
     bool setup_finished = false;
@@ -67,6 +83,9 @@ void driver_thread(std::promise<bool>& started) {
             if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
             host.unlock();
         }
+        // The server's completion of the previous put is awaited outside the
+        // lock: the program keeps drawing meanwhile.
+        presenter.finish();
         host.lock();
         win->apply_requests();
         if (st.palette_changed) {
@@ -85,18 +104,29 @@ void driver_thread(std::promise<bool>& started) {
         host.unlock();
         g_passes.fetch_add(1, std::memory_order_release);
 
-        // Until the next pass, events are handled as they arrive.
-        const auto next = Clock::now() + kPassInterval;
+        // Until the next pass, events are handled as they arrive; a new
+        // picture on the visible page brings the next pass forward.
+        const auto pass_end = Clock::now();
+        auto next = pass_end + kPassInterval;
         while (host.running()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
             if (left <= 0) break;
-            if (win->wait(int(left))) {
-                host.lock();
-                win->pump();
-                host.unlock();
+            switch (win->wait(int(left), wake.read_end())) {
+                case X11Window::Woken::events:
+                    host.lock();
+                    win->pump();
+                    host.unlock();
+                    break;
+                case X11Window::Woken::wake_fd:
+                    wake.drain();
+                    next = std::min(next, pass_end + kMinPassGap);
+                    break;
+                case X11Window::Woken::timeout:
+                    break;
             }
         }
     }
+    set_present_hook(nullptr);
     presenter.finish();
     host.attach(nullptr);
     g_shm_in_use = false;

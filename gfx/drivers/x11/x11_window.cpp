@@ -300,10 +300,11 @@ void X11Window::pump() {
     }
 }
 
-bool X11Window::wait(int timeout_ms) {
-    if (XEventsQueued(display_, QueuedAfterFlush) > 0) return true;
-    pollfd p{ConnectionNumber(display_), POLLIN, 0};
-    return ::poll(&p, 1, timeout_ms) > 0;
+X11Window::Woken X11Window::wait(int timeout_ms, int wake_fd) {
+    if (XEventsQueued(display_, QueuedAfterFlush) > 0) return Woken::events;
+    pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_fd, POLLIN, 0}};
+    if (::poll(p, wake_fd >= 0 ? 2 : 1, timeout_ms) <= 0) return Woken::timeout;
+    return p[0].revents ? Woken::events : Woken::wake_fd;
 }
 
 void X11Window::to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* on_picture) const {
@@ -325,6 +326,9 @@ void X11Window::handle(XEvent& ev) {
     if ((ev.type == KeyPress || ev.type == KeyRelease) && !keyboard_loaded_) load_keyboard();
     if (ev.type == KeyPress && !im_tried_) open_input_method();
     const bool filtered = ic_ && XFilterEvent(&ev, None);
+    if (ev.type == KeyPress || ev.type == KeyRelease || ev.type == FocusIn || ev.type == FocusOut ||
+        ev.type == KeymapNotify || ev.type == MappingNotify)
+        key_snapshot_stale_ = true;
     switch (ev.type) {
         case KeyPress:
         case KeyRelease:
@@ -566,6 +570,8 @@ void X11Window::handle_state_change() {
 
 std::bitset<256> X11Window::keys_down() {
     if (!keyboard_loaded_) return {};
+    if (!key_snapshot_stale_) return key_snapshot_;
+    key_snapshot_stale_ = false;
     char keys[32];
     XQueryKeymap(display_, keys);
     std::bitset<256> vks;
@@ -573,6 +579,7 @@ std::bitset<256> X11Window::keys_down() {
     for (unsigned kc = 8; kc < 256; ++kc)
         if (keys[kc / 8] & (1 << (kc % 8))) vks[std::size_t(layout.vk_of_keycode(kc) & 0xFF)] = true;
     vks[0] = false;
+    key_snapshot_ = vks;
     return vks;
 }
 

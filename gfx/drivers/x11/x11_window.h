@@ -71,8 +71,10 @@ public:
 
     // Handles every event that has arrived.
     void pump();
-    // Waits at most timeout_ms for events; true when some arrived.
-    bool wait(int timeout_ms);
+    // Waits at most timeout_ms for events, or until wake_fd (when not -1)
+    // becomes readable.
+    enum class Woken { timeout, events, wake_fd };
+    Woken wait(int timeout_ms, int wake_fd = -1);
     // Carries out what other threads asked for since the last call.
     void apply_requests();
     // The virtual keys held down now.
@@ -138,6 +140,10 @@ private:
     XIC ic_ = nullptr;
     bool im_tried_ = false;
     bool keyboard_loaded_ = false;
+    // The last key-state snapshot, taken again only after key, focus or
+    // mapping events: an idle window makes no round trip per pass.
+    std::bitset<256> key_snapshot_;
+    bool key_snapshot_stale_ = true;
     Cursor blank_cursor_ = 0;
     bool detectable_repeat_ = false;
     X11KeyboardLayout layouts_[2];
