@@ -209,3 +209,20 @@ TEST_F(PagesTest, UnusableImageHeadersAreRefused) {
 }
 
 }  // namespace
+
+// The present hook fires for new pictures on the visible page only.
+int g_presents = 0;
+TEST_F(PagesTest, PresentHookFiresForNewVisiblePictures) {
+    gfx::set_present_hook([] { ++g_presents; });
+    g_presents = 0;
+    ASSERT_EQ(gfx_page_set(2, 3), 0);
+    EXPECT_EQ(g_presents, 1);  // another page made visible
+    gfx_page_copy(2, 1);
+    gfx_page_set(2, 3);  // visible page unchanged
+    EXPECT_EQ(g_presents, 1);
+    gfx_page_copy(2, 3);
+    EXPECT_EQ(g_presents, 2);
+    gfx::set_present_hook(nullptr);
+    gfx_page_copy(2, 3);
+    EXPECT_EQ(g_presents, 2);
+}
