@@ -47,12 +47,28 @@ public:
     // Stops the driver thread (waiting for it) and forgets the window.
     void exit();
 
+    // The connection to the window system broke (called on the thread that
+    // found it). The process is to end with `status`: the program's thread
+    // does it at its next lock, so the exit handlers run where they may
+    // close the screen and stop the driver thread.
+    void lose_connection(int32_t status);
+    bool connection_lost() const { return lost_status_.load(std::memory_order_acquire) >= 0; }
+    // On the program's thread: ends the process (once) after a loss.
+    void end_if_connection_lost();
+    // On the driver thread after a loss, outside the lock: waits until the
+    // exit handlers stop it; a program thread that does not lock within
+    // the grace time (busy, or holding the lock) is not waited for, the
+    // process ends at once.
+    void await_end_after_loss();
+
 private:
     WindowState state_;
     WindowPlatform* platform_ = nullptr;
     std::mutex lock_;
     std::thread thread_;
     std::atomic<bool> running_{false};
+    std::atomic<int32_t> lost_status_{-1};
+    std::atomic<bool> ending_{false};
     bool set_up_ = false;
 };
 

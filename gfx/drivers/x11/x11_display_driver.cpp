@@ -4,8 +4,11 @@
 // all under the window lock. Events that arrive between passes are handled
 // at once, so a key press reaches the key queue without waiting for the
 // next pass.
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <future>
 
@@ -35,6 +38,14 @@ void clear_dirty() {
 }
 
 void driver_thread(std::promise<bool>& started) {
+    // A write to a server that has gone raises SIGPIPE, which would end the
+    // process without a word. Blocked on this thread, the write fails and
+    // Xlib reports the lost connection instead.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
     window::WindowHost& host = window::WindowHost::instance();
     window::WindowState& st = host.state();
     std::unique_ptr<X11Window> win = X11Window::open(st);
@@ -57,7 +68,7 @@ void driver_thread(std::promise<bool>& started) {
     started.set_value(true);
 
     bool setup_finished = false;
-    while (host.running()) {
+    while (host.running() && !win->lost()) {
         if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before) {
             // The first picture is out: now what the start need not wait for.
             setup_finished = true;
@@ -87,7 +98,7 @@ void driver_thread(std::promise<bool>& started) {
 
         // Until the next pass, events are handled as they arrive.
         const auto next = Clock::now() + kPassInterval;
-        while (host.running()) {
+        while (host.running() && !win->lost()) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
             if (left <= 0) break;
             if (win->wait(int(left))) {
@@ -97,6 +108,7 @@ void driver_thread(std::promise<bool>& started) {
             }
         }
     }
+    if (win->lost()) host.await_end_after_loss();
     presenter.finish();
     host.attach(nullptr);
     g_shm_in_use = false;

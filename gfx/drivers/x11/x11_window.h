@@ -73,6 +73,12 @@ public:
     void pump();
     // Waits at most timeout_ms for events; true when some arrived.
     bool wait(int timeout_ms);
+    // Waits at most timeout_ms for bytes from the server that are not read
+    // yet (events already queued do not count).
+    void wait_readable(int timeout_ms);
+    // The connection to the server broke (the server ended or dropped this
+    // client). Xlib calls then do nothing; the window is only to be closed.
+    bool lost() const { return lost_; }
     // Carries out what other threads asked for since the last call.
     void apply_requests();
     // The virtual keys held down now.
@@ -94,6 +100,9 @@ public:
 
 private:
     X11Window(window::WindowState& state, Display* display);
+    // Xlib's handler of a broken connection, per display: reports the loss
+    // once and returns, so that the process is not ended from this thread.
+    static void on_connection_lost(Display* display, void* window);
     bool create(const XVisualInfo* visual);
     // Opens the input method for typed characters when the first key comes
     // (it takes milliseconds that the start-up need not wait for).
@@ -143,6 +152,7 @@ private:
     X11KeyboardLayout layouts_[2];
     int layout_index_ = 0;
     bool screen_saver_suspended_ = false;
+    bool lost_ = false;
     std::thread::id owner_;
     Hooks hooks_;
     Placement placement_;
