@@ -71,7 +71,11 @@ void WindowHost::lose_connection(int32_t status) {
 }
 
 void WindowHost::end_if_connection_lost() {
-    if (connection_lost() && !ending_.exchange(true)) rt_end(lost_status_.load(std::memory_order_acquire));
+    if (!connection_lost() || ending_.exchange(true)) return;
+    // The driver thread is stopped first: during a screen's set-up the
+    // exit handlers that would stop it are not in place yet.
+    exit();
+    rt_end(lost_status_.load(std::memory_order_acquire));
 }
 
 void WindowHost::await_end_after_loss() {

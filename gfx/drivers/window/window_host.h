@@ -25,6 +25,11 @@ public:
     using ThreadBody = std::function<void(std::promise<bool>& started)>;
 
     static WindowHost& instance();
+    // Xlib may end the process on the driver thread while it opens the
+    // window: the thread is left to the process's end then.
+    ~WindowHost() {
+        if (thread_.joinable()) thread_.detach();
+    }
 
     // Clears the state and stores what the driver's init received.
     void reset(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, uint32_t flags);
@@ -53,7 +58,8 @@ public:
     // close the screen and stop the driver thread.
     void lose_connection(int32_t status);
     bool connection_lost() const { return lost_status_.load(std::memory_order_acquire) >= 0; }
-    // On the program's thread: ends the process (once) after a loss.
+    // On the program's thread: stops the driver thread and ends the
+    // process (once) after a loss.
     void end_if_connection_lost();
     // On the driver thread after a loss, outside the lock: waits until the
     // exit handlers stop it; a program thread that does not lock within

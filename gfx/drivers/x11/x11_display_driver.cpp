@@ -73,7 +73,8 @@ void driver_thread(std::promise<bool>& started) {
             // The first picture is out: now what the start need not wait for.
             setup_finished = true;
             win->finish_setup();
-            const int rate = refresh_rate(win->display(), DefaultRootWindow(win->display()));
+            Display* d = win->display();
+            const int rate = win->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
             host.lock();
             if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
             host.unlock();

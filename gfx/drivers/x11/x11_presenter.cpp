@@ -203,7 +203,7 @@ void Presenter::free_images() {
     finish();
     if (shm_active_) {
         XShmDetach(window_.display(), &shm_);
-        XSync(window_.display(), False);
+        if (!window_.lost()) XSync(window_.display(), False);
         shmdt(shm_.shmaddr);
         shm_active_ = false;
         shm_wanted_ = true;

@@ -9,15 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
 #include "gfx/console/key_tables.h"
-#include "gfx/drivers/window/window_host.h"
+#include "gfx/drivers/x11/x11_connection.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "runtime/code_page_437.h"
 
@@ -88,29 +86,6 @@ std::string utf8_to_cp437(std::string_view text) {
 
 int floor_div(int32_t a, int32_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// The displays of open windows. Xlib's process-wide handler of broken
-// connections stays quiet for them (their own handler reports) and leaves
-// other displays of the process to the handler it replaced.
-std::mutex g_windows_mutex;
-std::vector<Display*> g_window_displays;
-XIOErrorHandler g_previous_io_handler = nullptr;
-
-int on_io_error(Display* d) {
-    {
-        std::lock_guard<std::mutex> guard(g_windows_mutex);
-        if (std::find(g_window_displays.begin(), g_window_displays.end(), d) != g_window_displays.end()) return 0;
-    }
-    return g_previous_io_handler ? g_previous_io_handler(d) : 0;
-}
-
-void watch_display(Display* d, bool on) {
-    static std::once_flag once;
-    std::call_once(once, [] { g_previous_io_handler = XSetIOErrorHandler(on_io_error); });
-    std::lock_guard<std::mutex> guard(g_windows_mutex);
-    if (on) g_window_displays.push_back(d);
-    else std::erase(g_window_displays, d);
-}
-
 }  // namespace
 
 void init_xlib_threads() {
@@ -120,22 +95,12 @@ void init_xlib_threads() {
 
 X11Window::X11Window(window::WindowState& state, Display* display)
     : state_(state), display_(display), owner_(std::this_thread::get_id()) {
-    watch_display(display_, true);
-    XSetIOErrorExitHandler(display_, on_connection_lost, this);
-}
-
-void X11Window::on_connection_lost(Display* display, void* window) {
-    auto* self = static_cast<X11Window*>(window);
-    if (self->lost_) return;
-    self->lost_ = true;
-    std::fprintf(stderr, "%s: lost the connection to the X display \"%s\"; the program ends\n",
-                 program_invocation_short_name, DisplayString(display));
-    window::WindowHost::instance().lose_connection(1);
+    watch_connection(*this);
 }
 
 std::unique_ptr<X11Window> X11Window::open(window::WindowState& state, const VisualChooser& choose) {
     init_xlib_threads();
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = open_window_display();
     if (!d) return nullptr;
     std::unique_ptr<X11Window> w(new X11Window(state, d));
     XVisualInfo chosen{};
@@ -234,15 +199,19 @@ bool X11Window::create(const XVisualInfo* visual) {
 X11Window::~X11Window() {
     if (&keyboard_layout() == &layouts_[0] || &keyboard_layout() == &layouts_[1]) set_keyboard_layout(nullptr);
     if (!display_) return;
-    if (grabbed_) XUngrabPointer(display_, CurrentTime);
-    if (screen_saver_suspended_) screen_saver_api()->suspend(display_, False);
     if (ic_) XDestroyIC(ic_);
     if (im_) XCloseIM(im_);
-    if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
-    if (window_) XDestroyWindow(display_, window_);
-    if (colormap_) XFreeColormap(display_, colormap_);
-    XCloseDisplay(display_);
-    watch_display(display_, false);
+    if (lost()) {
+        keep_lost_display(display_);
+    } else {
+        if (grabbed_) XUngrabPointer(display_, CurrentTime);
+        if (screen_saver_suspended_) screen_saver_api()->suspend(display_, False);
+        if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
+        if (window_) XDestroyWindow(display_, window_);
+        if (colormap_) XFreeColormap(display_, colormap_);
+        XCloseDisplay(display_);
+    }
+    unwatch_connection(*this);
 }
 
 void X11Window::open_input_method() {
@@ -266,10 +235,16 @@ void X11Window::load_keyboard() {
     detectable_repeat_ = XkbSetDetectableAutoRepeat(display_, True, &supported_repeat) && supported_repeat;
 }
 
+bool X11Window::connection_alive() {
+    if (!lost()) XEventsQueued(display_, QueuedAfterFlush);
+    return !lost();
+}
+
 void X11Window::finish_setup() {
+    if (!connection_alive()) return;
     if (!keyboard_loaded_) load_keyboard();
     // No screen saver while the window is open.
-    if (const ScreenSaverApi* ss = screen_saver_api(); ss && !screen_saver_suspended_) {
+    if (const ScreenSaverApi* ss = screen_saver_api(); ss && !screen_saver_suspended_ && connection_alive()) {
         int ev = 0, err = 0;
         if (ss->query_extension(display_, &ev, &err)) {
             ss->suspend(display_, True);
@@ -332,7 +307,7 @@ void X11Window::send_wm_state(long action, Atom first, Atom second) {
 // ---- events -------------------------------------------------------------
 
 void X11Window::pump() {
-    while (!lost_ && XPending(display_)) {
+    while (!lost() && XPending(display_)) {
         XEvent ev;
         XNextEvent(display_, &ev);
         handle(ev);
@@ -340,14 +315,14 @@ void X11Window::pump() {
 }
 
 bool X11Window::wait(int timeout_ms) {
-    if (lost_) return false;
+    if (lost()) return false;
     if (XEventsQueued(display_, QueuedAfterFlush) > 0) return true;
     pollfd p{ConnectionNumber(display_), POLLIN, 0};
     return ::poll(&p, 1, timeout_ms) > 0;
 }
 
 void X11Window::wait_readable(int timeout_ms) {
-    if (lost_) return;
+    if (lost()) return;
     XFlush(display_);
     pollfd p{ConnectionNumber(display_), POLLIN, 0};
     ::poll(&p, 1, timeout_ms);

@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <functional>
 #include <memory>
@@ -78,7 +79,14 @@ public:
     void wait_readable(int timeout_ms);
     // The connection to the server broke (the server ended or dropped this
     // client). Xlib calls then do nothing; the window is only to be closed.
-    bool lost() const { return lost_; }
+    bool lost() const { return lost_.load(std::memory_order_acquire); }
+    // Flushes and reads what has arrived, so that a connection that broke
+    // unnoticed is noticed now; false when it is lost. Xlib's extension
+    // queries read uninitialised replies on a broken connection (and print
+    // about them): they are asked only after this.
+    bool connection_alive();
+    // Called by the handler of a broken connection: true the first time.
+    bool mark_lost() { return !lost_.exchange(true, std::memory_order_acq_rel); }
     // Carries out what other threads asked for since the last call.
     void apply_requests();
     // The virtual keys held down now.
@@ -100,9 +108,6 @@ public:
 
 private:
     X11Window(window::WindowState& state, Display* display);
-    // Xlib's handler of a broken connection, per display: reports the loss
-    // once and returns, so that the process is not ended from this thread.
-    static void on_connection_lost(Display* display, void* window);
     bool create(const XVisualInfo* visual);
     // Opens the input method for typed characters when the first key comes
     // (it takes milliseconds that the start-up need not wait for).
@@ -152,7 +157,7 @@ private:
     X11KeyboardLayout layouts_[2];
     int layout_index_ = 0;
     bool screen_saver_suspended_ = false;
-    bool lost_ = false;
+    std::atomic<bool> lost_{false};
     std::thread::id owner_;
     Hooks hooks_;
     Placement placement_;
