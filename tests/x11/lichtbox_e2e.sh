@@ -9,6 +9,7 @@
 # With LICHTBOX_SCREENSHOT set, the window's start picture is saved there
 # (the README's docs/lichtbox.png comes from here).
 set -u
+source "$(dirname "$0")/await_end.sh"
 lichtbox=$1 pictures=$2
 dir=$(mktemp -d)
 pid=
@@ -50,11 +51,7 @@ start() {
 }
 
 ends_with_zero() { # within a second
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.01
-  done
-  kill -0 "$pid" 2>/dev/null && fail "still running a second after $1"
+  await_end "$pid" 1 || fail "still running a second after $1"
   wait "$pid"
   local status=$?
   pid=

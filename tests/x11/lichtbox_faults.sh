@@ -10,6 +10,7 @@
 #   status 1, no hang.
 # The times from the fault to the program's end are printed.
 set -u
+source "$(dirname "$0")/await_end.sh"
 lichtbox=$1
 dir=$(mktemp -d)
 pid= typist=
@@ -27,11 +28,7 @@ fail() { echo "FAIL: $*" >&2; [ -s "$dir/err" ] && sed 's/^/  stderr: /' "$dir/e
 # empty). $1 names the case.
 ends_with() { # case, pattern, status, start time
   local name=$1 pattern=$2 want=$3 t0=${4:-$EPOCHREALTIME}
-  for _ in $(seq 500); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.01
-  done
-  kill -0 "$pid" 2>/dev/null && fail "$name: still running 5 s later"
+  await_end "$pid" 5 || fail "$name: still running 5 s later"
   wait "$pid"
   local status=$? lines
   pid=
