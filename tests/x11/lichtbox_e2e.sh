@@ -13,6 +13,7 @@
 # the display switched to the picture's own 640 x 480 mode, the window made
 # anew for each switch (the Windows drivers).
 set -u
+source "$(dirname "$0")/await_end.sh"
 lichtbox=$1 pictures=$2 fullscreen=${3:-scaled}
 dir=$(mktemp -d)
 pid=
@@ -79,11 +80,7 @@ screen_is() { # WxH: waits until the X screen has that size
 }
 
 ends_with_zero() { # within a second
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.01
-  done
-  kill -0 "$pid" 2>/dev/null && fail "still running a second after $1"
+  await_end "$pid" 1 || fail "still running a second after $1"
   wait "$pid"
   local status=$?
   pid=

@@ -5,7 +5,9 @@
 //   r.ppm       after "r"; rg.ppm after "g"; rgR.ppm after "R" (a redraw)
 //   b2.ppm      after a click on panel button 2 (object right)
 //   info.ppm    after a click on button 8 (the info box)
-// and buttons.txt with one line "B X Y" per button: a point inside it.
+// and buttons.txt with one line "B X Y" per button: a point inside it, and
+// panel.txt with one line "B LEFT TOP WIDTH HEIGHT" per button: its hit
+// area, whose edges do not count.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -93,6 +95,11 @@ int main(int argc, char** argv) {
     FILE* f = std::fopen((dir + "/buttons.txt").c_str(), "w");
     if (!f) return 1;
     for (int b = 1; b <= lichtbox::kButtonCount; ++b) std::fprintf(f, "%d %d %d\n", b, centre(b).x, centre(b).y);
+    std::fclose(f);
+    f = std::fopen((dir + "/panel.txt").c_str(), "w");
+    if (!f) return 1;
+    for (int b = 1; b <= lichtbox::kButtonCount; ++b)
+        std::fprintf(f, "%d %d %d %d %d\n", b, s.button_x[b], s.button_row_y, s.button_w[b], lichtbox::kButtonHitH);
     std::fclose(f);
 
     run("", {centre(2), {0, 0, 0, {}}});

@@ -3,8 +3,9 @@
 # openbox as window manager (new windows get the focus, close requests and
 # full-screen state work).
 #   with_xserver.sh DEPTH WIDTHxHEIGHT command [args...]
-# DISPLAY is set for the command; the server and window manager are stopped
-# afterwards, and the command's exit status is returned.
+# DISPLAY (and XSERVER_PID, the server's process) is set for the command;
+# the server and window manager are stopped afterwards, and the command's
+# exit status is returned.
 set -u
 depth=$1 size=$2
 shift 2
@@ -25,7 +26,7 @@ if [ ! -s "$dir/display" ]; then
   kill "$xvfb" 2>/dev/null
   exit 1
 fi
-export DISPLAY=":$(head -n1 "$dir/display")"
+export DISPLAY=":$(head -n1 "$dir/display")" XSERVER_PID=$xvfb
 
 openbox --sm-disable >"$dir/openbox.log" 2>&1 &
 wm=$!

@@ -3,6 +3,7 @@
 #include "gfx/drivers/window/window_host.h"
 
 #include <chrono>
+#include <cstdlib>
 
 #include "gfx/gfx.h"
 
@@ -21,6 +22,7 @@ void WindowHost::reset(const char* title, int32_t w, int32_t h, int32_t depth, i
     state_.depth = depth;
     state_.refresh_rate = refresh;
     state_.flags = flags;
+    lost_status_.store(-1, std::memory_order_release);  // a new connection
 }
 
 int32_t WindowHost::start(ThreadBody body) {
@@ -63,9 +65,36 @@ void WindowHost::exit() {
     set_up_ = false;
 }
 
+void WindowHost::lose_connection(int32_t status) {
+    int32_t none = -1;
+    lost_status_.compare_exchange_strong(none, status < 0 ? 1 : status, std::memory_order_acq_rel);
+}
+
+void WindowHost::end_if_connection_lost() {
+    if (!connection_lost() || ending_.exchange(true)) return;
+    // The driver thread is stopped first: during a screen's set-up the
+    // exit handlers that would stop it are not in place yet.
+    exit();
+    rt_end(lost_status_.load(std::memory_order_acquire));
+}
+
+void WindowHost::await_end_after_loss() {
+    // A program thread in its main loop locks every few milliseconds.
+    constexpr auto kGrace = std::chrono::milliseconds(500);
+    constexpr auto kStep = std::chrono::milliseconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + kGrace;
+    while (running() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kStep);
+    // Without the exit handlers: they would wait for this very thread.
+    if (running() && !ending_.exchange(true)) std::_Exit(lost_status_.load(std::memory_order_acquire));
+}
+
 void shared_exit() { WindowHost::instance().exit(); }
 
-void shared_lock() { WindowHost::instance().lock(); }
+void shared_lock() {
+    WindowHost& host = WindowHost::instance();
+    host.end_if_connection_lost();
+    host.lock();
+}
 
 void shared_unlock() { WindowHost::instance().unlock(); }
 

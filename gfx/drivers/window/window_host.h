@@ -25,6 +25,11 @@ public:
     using ThreadBody = std::function<void(std::promise<bool>& started)>;
 
     static WindowHost& instance();
+    // Xlib may end the process on the driver thread while it opens the
+    // window: the thread is left to the process's end then.
+    ~WindowHost() {
+        if (thread_.joinable()) thread_.detach();
+    }
 
     // Clears the state and stores what the driver's init received.
     void reset(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, uint32_t flags);
@@ -47,12 +52,29 @@ public:
     // Stops the driver thread (waiting for it) and forgets the window.
     void exit();
 
+    // The connection to the window system broke (called on the thread that
+    // found it). The process is to end with `status`: the program's thread
+    // does it at its next lock, so the exit handlers run where they may
+    // close the screen and stop the driver thread.
+    void lose_connection(int32_t status);
+    bool connection_lost() const { return lost_status_.load(std::memory_order_acquire) >= 0; }
+    // On the program's thread: stops the driver thread and ends the
+    // process (once) after a loss.
+    void end_if_connection_lost();
+    // On the driver thread after a loss, outside the lock: waits until the
+    // exit handlers stop it; a program thread that does not lock within
+    // the grace time (busy, or holding the lock) is not waited for, the
+    // process ends at once.
+    void await_end_after_loss();
+
 private:
     WindowState state_;
     WindowPlatform* platform_ = nullptr;
     std::mutex lock_;
     std::thread thread_;
     std::atomic<bool> running_{false};
+    std::atomic<int32_t> lost_status_{-1};
+    std::atomic<bool> ending_{false};
     bool set_up_ = false;
 };
 

@@ -236,11 +236,13 @@ int32_t gl_init(const char* title, int32_t w, int32_t h, int32_t depth, int32_t 
 }
 
 void gl_flip() {
+    window::WindowHost::instance().end_if_connection_lost();
     if (g_gl.window) glx_api()->swap_buffers(g_gl.window->display(), g_gl.window->handle());
 }
 
 void gl_poll_events() {
     window::WindowHost& host = window::WindowHost::instance();
+    host.end_if_connection_lost();
     if (!g_gl.window) return;
     if (host.state().active) host.core().refresh_key_states(g_gl.window->keys_down());
     g_gl.window->apply_requests();

@@ -4,8 +4,11 @@
 // all under the window lock. Events that arrive between passes are handled
 // at once, so a key press reaches the key queue without waiting for the
 // next pass.
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <future>
 
@@ -48,6 +51,14 @@ void clear_dirty() {
 }
 
 void driver_thread(std::promise<bool>& started) {
+    // A write to a server that has gone raises SIGPIPE, which would end the
+    // process without a word. Blocked on this thread, the write fails and
+    // Xlib reports the lost connection instead.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
     window::WindowHost& host = window::WindowHost::instance();
     window::WindowState& st = host.state();
     std::unique_ptr<X11Window> win = X11Window::open(st);
@@ -73,12 +84,13 @@ void driver_thread(std::promise<bool>& started) {
     started.set_value(true);
 
     bool setup_finished = false;
-    while (host.running()) {
+    while (host.running() && !win->lost()) {
         if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before) {
             // The first picture is out: now what the start need not wait for.
             setup_finished = true;
             win->finish_setup();
-            const int rate = refresh_rate(win->display(), DefaultRootWindow(win->display()));
+            Display* d = win->display();
+            const int rate = win->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
             host.lock();
             if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
             host.unlock();
@@ -108,7 +120,7 @@ void driver_thread(std::promise<bool>& started) {
         // picture on the visible page brings the next pass forward.
         const auto pass_end = Clock::now();
         auto next = pass_end + kPassInterval;
-        while (host.running()) {
+        while (host.running() && !win->lost()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
             if (left <= 0) break;
             switch (win->wait(int(left), wake.read_end())) {
@@ -127,6 +139,7 @@ void driver_thread(std::promise<bool>& started) {
         }
     }
     set_present_hook(nullptr);
+    if (win->lost()) host.await_end_after_loss();
     presenter.finish();
     host.attach(nullptr);
     g_shm_in_use = false;

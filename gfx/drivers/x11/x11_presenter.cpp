@@ -203,7 +203,7 @@ void Presenter::free_images() {
     finish();
     if (shm_active_) {
         XShmDetach(window_.display(), &shm_);
-        XSync(window_.display(), False);
+        if (!window_.lost()) XSync(window_.display(), False);
         shmdt(shm_.shmaddr);
         shm_active_ = false;
         shm_wanted_ = true;
@@ -223,9 +223,12 @@ void Presenter::free_images() {
 }
 
 void Presenter::finish() {
-    if (!shm_busy_) return;
+    // Not XIfEvent: on a lost connection it would wait for ever.
+    constexpr int kPollMs = 100;
     XEvent ev;
-    XIfEvent(window_.display(), &ev, is_completion, reinterpret_cast<XPointer>(&shm_completion_));
+    while (shm_busy_ && !window_.lost() &&
+           !XCheckIfEvent(window_.display(), &ev, is_completion, reinterpret_cast<XPointer>(&shm_completion_)))
+        window_.wait_readable(kPollMs);
     shm_busy_ = false;
 }
 

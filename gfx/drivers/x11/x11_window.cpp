@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gfx/console/key_tables.h"
+#include "gfx/drivers/x11/x11_connection.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "runtime/code_page_437.h"
 
@@ -93,11 +94,13 @@ void init_xlib_threads() {
 }
 
 X11Window::X11Window(window::WindowState& state, Display* display)
-    : state_(state), display_(display), owner_(std::this_thread::get_id()) {}
+    : state_(state), display_(display), owner_(std::this_thread::get_id()) {
+    watch_connection(*this);
+}
 
 std::unique_ptr<X11Window> X11Window::open(window::WindowState& state, const VisualChooser& choose) {
     init_xlib_threads();
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = open_window_display();
     if (!d) return nullptr;
     std::unique_ptr<X11Window> w(new X11Window(state, d));
     XVisualInfo chosen{};
@@ -196,14 +199,19 @@ bool X11Window::create(const XVisualInfo* visual) {
 X11Window::~X11Window() {
     if (&keyboard_layout() == &layouts_[0] || &keyboard_layout() == &layouts_[1]) set_keyboard_layout(nullptr);
     if (!display_) return;
-    if (grabbed_) XUngrabPointer(display_, CurrentTime);
-    if (screen_saver_suspended_) screen_saver_api()->suspend(display_, False);
     if (ic_) XDestroyIC(ic_);
     if (im_) XCloseIM(im_);
-    if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
-    if (window_) XDestroyWindow(display_, window_);
-    if (colormap_) XFreeColormap(display_, colormap_);
-    XCloseDisplay(display_);
+    if (lost()) {
+        keep_lost_display(display_);
+    } else {
+        if (grabbed_) XUngrabPointer(display_, CurrentTime);
+        if (screen_saver_suspended_) screen_saver_api()->suspend(display_, False);
+        if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
+        if (window_) XDestroyWindow(display_, window_);
+        if (colormap_) XFreeColormap(display_, colormap_);
+        XCloseDisplay(display_);
+    }
+    unwatch_connection(*this);
 }
 
 void X11Window::open_input_method() {
@@ -227,10 +235,16 @@ void X11Window::load_keyboard() {
     detectable_repeat_ = XkbSetDetectableAutoRepeat(display_, True, &supported_repeat) && supported_repeat;
 }
 
+bool X11Window::connection_alive() {
+    if (!lost()) XEventsQueued(display_, QueuedAfterFlush);
+    return !lost();
+}
+
 void X11Window::finish_setup() {
+    if (!connection_alive()) return;
     if (!keyboard_loaded_) load_keyboard();
     // No screen saver while the window is open.
-    if (const ScreenSaverApi* ss = screen_saver_api(); ss && !screen_saver_suspended_) {
+    if (const ScreenSaverApi* ss = screen_saver_api(); ss && !screen_saver_suspended_ && connection_alive()) {
         int ev = 0, err = 0;
         if (ss->query_extension(display_, &ev, &err)) {
             ss->suspend(display_, True);
@@ -293,7 +307,7 @@ void X11Window::send_wm_state(long action, Atom first, Atom second) {
 // ---- events -------------------------------------------------------------
 
 void X11Window::pump() {
-    while (XPending(display_)) {
+    while (!lost() && XPending(display_)) {
         XEvent ev;
         XNextEvent(display_, &ev);
         handle(ev);
@@ -301,10 +315,18 @@ void X11Window::pump() {
 }
 
 X11Window::Woken X11Window::wait(int timeout_ms, int wake_fd) {
+    if (lost()) return Woken::timeout;
     if (XEventsQueued(display_, QueuedAfterFlush) > 0) return Woken::events;
     pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_fd, POLLIN, 0}};
     if (::poll(p, wake_fd >= 0 ? 2 : 1, timeout_ms) <= 0) return Woken::timeout;
     return p[0].revents ? Woken::events : Woken::wake_fd;
+}
+
+void X11Window::wait_readable(int timeout_ms) {
+    if (lost()) return;
+    XFlush(display_);
+    pollfd p{ConnectionNumber(display_), POLLIN, 0};
+    ::poll(&p, 1, timeout_ms);
 }
 
 void X11Window::to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* on_picture) const {

@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <functional>
 #include <memory>
@@ -75,6 +76,19 @@ public:
     // becomes readable.
     enum class Woken { timeout, events, wake_fd };
     Woken wait(int timeout_ms, int wake_fd = -1);
+    // Waits at most timeout_ms for bytes from the server that are not read
+    // yet (events already queued do not count).
+    void wait_readable(int timeout_ms);
+    // The connection to the server broke (the server ended or dropped this
+    // client). Xlib calls then do nothing; the window is only to be closed.
+    bool lost() const { return lost_.load(std::memory_order_acquire); }
+    // Flushes and reads what has arrived, so that a connection that broke
+    // unnoticed is noticed now; false when it is lost. Xlib's extension
+    // queries read uninitialised replies on a broken connection (and print
+    // about them): they are asked only after this.
+    bool connection_alive();
+    // Called by the handler of a broken connection: true the first time.
+    bool mark_lost() { return !lost_.exchange(true, std::memory_order_acq_rel); }
     // Carries out what other threads asked for since the last call.
     void apply_requests();
     // The virtual keys held down now.
@@ -149,6 +163,7 @@ private:
     X11KeyboardLayout layouts_[2];
     int layout_index_ = 0;
     bool screen_saver_suspended_ = false;
+    std::atomic<bool> lost_{false};
     std::thread::id owner_;
     Hooks hooks_;
     Placement placement_;
