@@ -53,7 +53,9 @@ struct Rig {
         window = gfx::x11::X11Window::open(state);
         if (!window) return false;
         presenter = std::make_unique<gfx::x11::Presenter>(*window, false, server_scaling);
-        if (!presenter->open(shm) || presenter->uses_shm() != shm) return false;
+        if (!presenter->open()) return false;
+        if (shm) presenter->start_shared_memory();
+        if (presenter->uses_shm() != shm) return false;
         window->set_hooks({[this] { presenter->paint(); },
                            [this](int32_t w, int32_t h) { presenter->resize(w, h); }, {}});
         if (client_w != ctx->w || client_h != ctx->h) {

@@ -67,13 +67,12 @@ void driver_thread(std::promise<bool>& started) {
         return;
     }
     Presenter presenter(*win, (st.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
-    if (!presenter.open(g_shm_allowed.load())) {
+    if (!presenter.open()) {
         started.set_value(false);
         return;
     }
     win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
                     [&](const XEvent& ev) { return presenter.handle_event(ev); }});
-    g_shm_in_use = presenter.uses_shm();
     g_window = win->handle();
     host.attach(win.get());
     st.active = true;
@@ -82,6 +81,8 @@ void driver_thread(std::promise<bool>& started) {
     wake.drain();
     set_present_hook(wake_driver_thread);
     started.set_value(true);
+    if (g_shm_allowed.load()) presenter.start_shared_memory();
+    g_shm_in_use = presenter.uses_shm();
 
     bool setup_finished = false;
     while (host.running() && !win->lost()) {

@@ -42,7 +42,7 @@ Presenter::~Presenter() {
     if (gc_) XFreeGC(window_.display(), gc_);
 }
 
-bool Presenter::open(bool use_shm) {
+bool Presenter::open() {
     Display* d = window_.display();
     const GfxContext* ctx = gfx_context();
     if (!ctx) return false;
@@ -82,10 +82,6 @@ bool Presenter::open(bool use_shm) {
         blitter_ = gfx_blitter_select(device_depth_, red_low_);
     if (!blitter_) return false;
 
-    int major = 0, minor = 0;
-    Bool pixmaps = False;
-    shm_wanted_ = use_shm && display_is_local(d) && XShmQueryVersion(d, &major, &minor, &pixmaps);
-    if (shm_wanted_) shm_completion_ = XShmGetEventBase(d) + ShmCompletion;
     gc_ = XCreateGC(d, window_.handle(), 0, nullptr);
     XSetForeground(d, gc_, 0);  // black in every true-colour visual
 
@@ -95,6 +91,22 @@ bool Presenter::open(bool use_shm) {
     shape_runs_.assign(std::size_t(ctx->h), {});
     resize(window_.width(), window_.height());
     return image_ != nullptr;
+}
+
+void Presenter::start_shared_memory() {
+    Display* d = window_.display();
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    if (!image_ || shm_active_ || !window_.connection_alive() || !display_is_local(d) ||
+        !XShmQueryVersion(d, &major, &minor, &pixmaps))
+        return;
+    shm_completion_ = XShmGetEventBase(d) + ShmCompletion;
+    shm_wanted_ = true;
+    free_images();
+    if (!create_images()) return;
+    // The new image holds no converted rows yet.
+    std::fill(valid_rows_.begin(), valid_rows_.end(), 0);
+    valid_count_ = 0;
 }
 
 void Presenter::resize(int32_t client_w, int32_t client_h) {

@@ -28,9 +28,13 @@ public:
     Presenter& operator=(const Presenter&) = delete;
 
     // Chooses the device format and converter for the window's visual and
-    // sets up the images for the window's size. use_shm false: XPutImage
-    // only. False when the visual cannot show the page.
-    bool open(bool use_shm);
+    // sets up the images for the window's size, for XPutImage. False when
+    // the visual cannot show the page.
+    bool open();
+    // Moves the images into MIT-SHM segments when the server offers them
+    // and is local. Its round trips are kept out of open(), which the
+    // program waits for, so that they overlap with its first drawing.
+    void start_shared_memory();
     // The window's client size changed: new scale, placement and images.
     void resize(int32_t client_w, int32_t client_h);
     // Shows the band from the first to the last changed row (flags are
