@@ -99,6 +99,10 @@ void driver_thread(std::promise<bool>& started) {
         // The server's completion of the previous put is awaited outside the
         // lock: the program keeps drawing meanwhile.
         presenter.finish();
+        // Key states are asked of the server (after key or focus events
+        // only) before the lock is taken: the program draws meanwhile.
+        win->collect();
+        const std::bitset<256> keys = win->keys_down();
         host.lock();
         win->apply_requests();
         if (st.palette_changed) {
@@ -112,8 +116,8 @@ void driver_thread(std::promise<bool>& started) {
             g_last_show_ns.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
         }
         clear_dirty();
-        if (st.active) host.core().refresh_key_states(win->keys_down());
-        win->pump();
+        if (st.active) host.core().refresh_key_states(keys);
+        win->dispatch();
         host.unlock();
         g_passes.fetch_add(1, std::memory_order_release);
 
@@ -126,8 +130,9 @@ void driver_thread(std::promise<bool>& started) {
             if (left <= 0) break;
             switch (win->wait(int(left), wake.read_end())) {
                 case X11Window::Woken::events:
+                    win->collect();
                     host.lock();
-                    win->pump();
+                    win->dispatch();
                     host.unlock();
                     break;
                 case X11Window::Woken::wake_fd:

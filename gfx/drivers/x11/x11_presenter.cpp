@@ -141,6 +141,8 @@ bool Presenter::attach_shm(int32_t w, int32_t h) {
     shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
     shm_.readOnly = False;
     bool ok = shm_.shmaddr != reinterpret_cast<char*>(-1);
+    // Touched here, outside the window lock, rather than by the first put.
+    if (ok) std::memset(shm_.shmaddr, 0, std::size_t(image_->bytes_per_line) * std::size_t(h));
     if (ok) {
         XSync(d, False);
         g_attach_failed = false;

@@ -307,11 +307,37 @@ void X11Window::send_wm_state(long action, Atom first, Atom second) {
 // ---- events -------------------------------------------------------------
 
 void X11Window::pump() {
+    collect();
+    dispatch();
+}
+
+void X11Window::collect() {
     while (!lost() && XPending(display_)) {
         XEvent ev;
         XNextEvent(display_, &ev);
-        handle(ev);
+        // Extension events (the MIT-SHM completion) concern only this
+        // thread; they are taken at once, so that a wait for one inside
+        // dispatch() finds it.
+        if (ev.type >= LASTEvent && hooks_.other_event && hooks_.other_event(ev)) continue;
+        if (ev.type == KeyPress || ev.type == KeyRelease || ev.type == FocusIn || ev.type == FocusOut ||
+            ev.type == KeymapNotify || ev.type == MappingNotify)
+            key_snapshot_stale_ = true;
+        if (ev.type == PropertyNotify && ev.xproperty.atom == atoms_[kNetWmState])
+            wm_states_.push_back(read_atoms(display_, window_, atoms_[kNetWmState]));
+        inbox_.push_back(ev);
     }
+}
+
+void X11Window::dispatch() {
+    std::size_t state = 0;
+    for (XEvent& ev : inbox_) {
+        if (ev.type == PropertyNotify && ev.xproperty.atom == atoms_[kNetWmState])
+            handle_state_change(wm_states_[state++]);
+        else
+            handle(ev);
+    }
+    inbox_.clear();
+    wm_states_.clear();
 }
 
 X11Window::Woken X11Window::wait(int timeout_ms, int wake_fd) {
@@ -348,9 +374,6 @@ void X11Window::handle(XEvent& ev) {
     if ((ev.type == KeyPress || ev.type == KeyRelease) && !keyboard_loaded_) load_keyboard();
     if (ev.type == KeyPress && !im_tried_) open_input_method();
     const bool filtered = ic_ && XFilterEvent(&ev, None);
-    if (ev.type == KeyPress || ev.type == KeyRelease || ev.type == FocusIn || ev.type == FocusOut ||
-        ev.type == KeymapNotify || ev.type == MappingNotify)
-        key_snapshot_stale_ = true;
     switch (ev.type) {
         case KeyPress:
         case KeyRelease:
@@ -411,8 +434,7 @@ void X11Window::handle(XEvent& ev) {
                 core().close();
             break;
         case PropertyNotify:
-            if (ev.xproperty.atom == atoms_[kNetWmState]) handle_state_change();
-            break;
+            break;  // _NET_WM_STATE: dispatch() hands over the state read by collect()
         case MappingNotify:
             XRefreshKeyboardMapping(&ev.xmapping);
             if (ev.xmapping.request != MappingPointer) {
@@ -570,8 +592,7 @@ void X11Window::handle_configure(const XConfigureEvent& ev) {
     }
 }
 
-void X11Window::handle_state_change() {
-    const std::vector<Atom> st = read_atoms(display_, window_, atoms_[kNetWmState]);
+void X11Window::handle_state_change(const std::vector<Atom>& st) {
     auto has = [&](AtomIndex i) { return std::find(st.begin(), st.end(), atoms_[i]) != st.end(); };
     const bool full = has(kNetWmStateFullscreen);
     if (full != fullscreen_shown_) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <bitset>
+#include <vector>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,8 +71,14 @@ public:
     // screen saver's suspension. Called once the first picture is out.
     void finish_setup();
 
-    // Handles every event that has arrived.
+    // Handles every event that has arrived: collect() then dispatch().
     void pump();
+    // Takes the events that have arrived from the server, with what their
+    // handling must ask the server, so that dispatch() (under the window
+    // lock) makes no round trip for them.
+    void collect();
+    // Handles the collected events.
+    void dispatch();
     // Waits at most timeout_ms for events, or until wake_fd (when not -1)
     // becomes readable.
     enum class Woken { timeout, events, wake_fd };
@@ -123,7 +130,7 @@ private:
     void handle_button(const XButtonEvent& ev, bool down);
     void pointer_moved(int32_t wx, int32_t wy, int32_t root_x, int32_t root_y);
     void handle_configure(const XConfigureEvent& ev);
-    void handle_state_change();
+    void handle_state_change(const std::vector<Atom>& state);
     void update_activation(bool focused, bool mapped);
     // The pointer position in page pixels and whether it is on the picture.
     void to_page(int32_t wx, int32_t wy, int32_t* px, int32_t* py, bool* on_picture) const;
@@ -157,6 +164,10 @@ private:
     // The last key-state snapshot, taken again only after key, focus or
     // mapping events: an idle window makes no round trip per pass.
     std::bitset<256> key_snapshot_;
+    // Events taken by collect(), each _NET_WM_STATE change with the state
+    // read then.
+    std::vector<XEvent> inbox_;
+    std::vector<std::vector<Atom>> wm_states_;
     bool key_snapshot_stale_ = true;
     Cursor blank_cursor_ = 0;
     bool detectable_repeat_ = false;
