@@ -28,6 +28,10 @@ constexpr auto kPassInterval = std::chrono::milliseconds(10);
 // A new picture starts a pass at once, but passes stay this far apart, so a
 // program that copies pages in a tight loop cannot keep the lock busy.
 constexpr auto kMinPassGap = std::chrono::milliseconds(2);
+// The start is over when the mapped window's picture has not changed for
+// this long, or at the latest after kLongestStart.
+constexpr auto kSettleTime = std::chrono::milliseconds(50);
+constexpr auto kLongestStart = std::chrono::seconds(1);
 
 // Lives for the whole process: the program's thread may still be inside the
 // present hook while a driver thread ends.
@@ -81,14 +85,20 @@ void driver_thread(std::promise<bool>& started) {
     wake.drain();
     set_present_hook(wake_driver_thread);
     started.set_value(true);
-    if (g_shm_allowed.load()) presenter.start_shared_memory();
-    g_shm_in_use = presenter.uses_shm();
+    const auto start = Clock::now();
+    auto last_show = start;
 
     bool setup_finished = false;
     while (host.running() && !win->lost()) {
-        if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before) {
-            // The first picture is out: now what the start need not wait for.
+        const auto now = Clock::now();
+        if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before &&
+            ((win->mapped() && now - last_show >= kSettleTime) || now - start >= kLongestStart)) {
+            // The window shows the program's first pictures, and they have
+            // stopped changing: now what the start need not wait for. Until
+            // then rows go out through XPutImage.
             setup_finished = true;
+            if (g_shm_allowed.load()) presenter.start_shared_memory();
+            g_shm_in_use = presenter.uses_shm();
             win->finish_setup();
             Display* d = win->display();
             const int rate = win->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
@@ -112,6 +122,7 @@ void driver_thread(std::promise<bool>& started) {
             window::EventCore::mark_all_rows();
         }
         if (presenter.show_changed()) {
+            last_show = Clock::now();
             g_shows.fetch_add(1, std::memory_order_relaxed);
             g_last_show_ns.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
         }

@@ -32,8 +32,8 @@ public:
     // the visual cannot show the page.
     bool open();
     // Moves the images into MIT-SHM segments when the server offers them
-    // and is local. Its round trips are kept out of open(), which the
-    // program waits for, so that they overlap with its first drawing.
+    // and is local. Kept out of open(), which the program waits for: its
+    // round trips and page faults would delay the first pictures.
     void start_shared_memory();
     // The window's client size changed: new scale, placement and images.
     void resize(int32_t client_w, int32_t client_h);

@@ -88,6 +88,7 @@ public:
     void wait_readable(int timeout_ms);
     // The connection to the server broke (the server ended or dropped this
     // client). Xlib calls then do nothing; the window is only to be closed.
+    bool mapped() const { return mapped_; }
     bool lost() const { return lost_.load(std::memory_order_acquire); }
     // Flushes and reads what has arrived, so that a connection that broke
     // unnoticed is noticed now; false when it is lost. Xlib's extension
