@@ -142,7 +142,8 @@ if [ "$fullscreen" = mode ]; then
   screen_is 640x480
   same root "$dir/b2.ppm"
   find_window 640x480  # the full-screen window, made active for the key
-  xdotool windowactivate --sync "$win" key alt+Return
+  timeout 10 xdotool windowactivate --sync "$win" || fail "the full-screen window did not become active"
+  xdotool key alt+Return
   screen_is "${sw}x${sh}"
   find_window 640x480
   same "$win" "$dir/b2.ppm"
