@@ -124,7 +124,7 @@ void driver_thread(std::promise<bool>& started) {
         if (presenter.show_changed()) {
             last_show = Clock::now();
             g_shows.fetch_add(1, std::memory_order_relaxed);
-            g_last_show_ns.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+            g_last_show_ns.store(last_show.time_since_epoch().count(), std::memory_order_release);
         }
         clear_dirty();
         if (st.active) host.core().refresh_key_states(keys);

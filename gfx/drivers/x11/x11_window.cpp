@@ -316,28 +316,29 @@ void X11Window::collect() {
         XEvent ev;
         XNextEvent(display_, &ev);
         // Extension events (the MIT-SHM completion) concern only this
-        // thread; they are taken at once, so that a wait for one inside
-        // dispatch() finds it.
-        if (ev.type >= LASTEvent && hooks_.other_event && hooks_.other_event(ev)) continue;
+        // thread; they go to their hook at once, so that a wait for one
+        // inside dispatch() finds it.
+        if (ev.type >= LASTEvent) {
+            if (hooks_.other_event) hooks_.other_event(ev);
+            continue;
+        }
         if (ev.type == KeyPress || ev.type == KeyRelease || ev.type == FocusIn || ev.type == FocusOut ||
             ev.type == KeymapNotify || ev.type == MappingNotify)
             key_snapshot_stale_ = true;
+        Collected& c = inbox_.emplace_back(Collected{ev, {}});
         if (ev.type == PropertyNotify && ev.xproperty.atom == atoms_[kNetWmState])
-            wm_states_.push_back(read_atoms(display_, window_, atoms_[kNetWmState]));
-        inbox_.push_back(ev);
+            c.wm_state = read_atoms(display_, window_, atoms_[kNetWmState]);
     }
 }
 
 void X11Window::dispatch() {
-    std::size_t state = 0;
-    for (XEvent& ev : inbox_) {
-        if (ev.type == PropertyNotify && ev.xproperty.atom == atoms_[kNetWmState])
-            handle_state_change(wm_states_[state++]);
+    for (Collected& c : inbox_) {
+        if (c.event.type == PropertyNotify && c.event.xproperty.atom == atoms_[kNetWmState])
+            handle_state_change(c.wm_state);
         else
-            handle(ev);
+            handle(c.event);
     }
     inbox_.clear();
-    wm_states_.clear();
 }
 
 X11Window::Woken X11Window::wait(int timeout_ms, int wake_fd) {
@@ -444,7 +445,6 @@ void X11Window::handle(XEvent& ev) {
             }
             break;
         default:
-            if (hooks_.other_event) hooks_.other_event(ev);
             break;
     }
 }

@@ -165,10 +165,13 @@ private:
     // The last key-state snapshot, taken again only after key, focus or
     // mapping events: an idle window makes no round trip per pass.
     std::bitset<256> key_snapshot_;
-    // Events taken by collect(), each _NET_WM_STATE change with the state
+    // Events taken by collect(); a _NET_WM_STATE change carries the state
     // read then.
-    std::vector<XEvent> inbox_;
-    std::vector<std::vector<Atom>> wm_states_;
+    struct Collected {
+        XEvent event;
+        std::vector<Atom> wm_state;
+    };
+    std::vector<Collected> inbox_;
     bool key_snapshot_stale_ = true;
     Cursor blank_cursor_ = 0;
     bool detectable_repeat_ = false;
