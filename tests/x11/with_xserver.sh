@@ -3,7 +3,8 @@
 # openbox as window manager (new windows get the focus, close requests and
 # full-screen state work).
 #   with_xserver.sh DEPTH WIDTHxHEIGHT command [args...]
-# DISPLAY (and XSERVER_PID, the server's process) is set for the command;
+# DISPLAY (and XSERVER_PID and XWM_PID, the server's and the window
+# manager's processes) is set for the command;
 # the server and window manager are stopped afterwards, and the command's
 # exit status is returned.
 set -u
@@ -30,6 +31,7 @@ export DISPLAY=":$(head -n1 "$dir/display")" XSERVER_PID=$xvfb
 
 openbox --sm-disable >"$dir/openbox.log" 2>&1 &
 wm=$!
+export XWM_PID=$wm
 for _ in $(seq 200); do
   timeout 2 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.05

@@ -13,6 +13,8 @@
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "gfx/console/input_internal.h"
+#include "gfx/drivers/x11/x11_connection.h"
 #include "gfx/drivers/x11/x11_drivers.h"
 #include "gfx/drivers/x11/x11_window.h"
 #include "gfx/gfx.h"
@@ -494,6 +497,56 @@ TEST_F(X11DriverTest, FullScreenFromTheStartScaledByTheDriver) {
     gfx_circle(nullptr, 160, 120, 90, 0xFFC08040u, 0, 0, 6.283186f, 1, 0);
     std::string first;
     EXPECT_EQ(wait_matches(w, s, (sw - 320 * s) / 2, (sh - 240 * s) / 2, &first), 0) << first;
+}
+
+// A window manager that lags behind: it is still to let go of the closed
+// screen's window when the next screen opens full-screen. The new window
+// must not be taken for the old one (its state cleared, or moved back).
+TEST_F(X11DriverTest, NextScreenKeepsItsStateWhileTheWindowManagerLags) {
+    const char* wm = std::getenv("XWM_PID");
+    if (!wm) GTEST_SKIP() << "XWM_PID not set (run through tests/x11/with_xserver.sh)";
+    ASSERT_EQ(gfx_screen_set_size(320, 240, 32, 1, 0, 0), 0);
+    const ::Window first = our_window();
+    ASSERT_TRUE(wait_until([&] { return !atoms_of(first, "_NET_FRAME_EXTENTS").empty(); }));  // managed
+    struct Paused {
+        pid_t pid;
+        explicit Paused(pid_t p) : pid(p) { kill(pid, SIGSTOP); }
+        ~Paused() { kill(pid, SIGCONT); }
+    };
+    ::Window second = 0;
+    {
+        Paused paused(pid_t(std::atoi(wm)));
+        gfx_screen_set(0, 0, 0, 0, 0);
+        ASSERT_EQ(gfx_screen_set_size(320, 240, 32, 1, GFX_FULLSCREEN, 0), 0);
+        second = our_window();
+        XSync(g_dpy, False);
+    }
+    EXPECT_NE(second, first);
+    const int sw = DisplayWidth(g_dpy, DefaultScreen(g_dpy)), sh = DisplayHeight(g_dpy, DefaultScreen(g_dpy));
+    EXPECT_TRUE(wait_until([&] {
+        XWindowAttributes a{};
+        return in_state(second, "_NET_WM_STATE_FULLSCREEN") && XGetWindowAttributes(g_dpy, second, &a) &&
+               a.width == sw && a.height == sh;
+    }));
+}
+
+// The windows' connection outlives its screens; when the server drops it
+// while no screen is open, the next screen opens a new one.
+TEST_F(X11DriverTest, ConnectionDroppedBetweenScreensIsReplaced) {
+    ASSERT_EQ(gfx_screen_set_size(64, 48, 32, 1, 0, 0), 0);
+    gfx_screen_set(0, 0, 0, 0, 0);
+    Display* held = gfx::x11::window_display();
+    const Pixmap mark = XCreatePixmap(held, DefaultRootWindow(held), 1, 1, unsigned(DefaultDepth(held, 0)));
+    XSync(held, False);
+    XKillClient(g_dpy, mark);
+    XSync(g_dpy, False);
+    ASSERT_EQ(gfx_screen_set_size(64, 48, 32, 1, 0, 0), 0);
+    EXPECT_NE(gfx::x11::window_display(), held);
+    const uint64_t shows = gfx::x11::driver_stats().shows;
+    gfx_line(nullptr, 4, 4, 40, 30, 0xFF30A060u, 2, 0xFFFF, 0);
+    ASSERT_TRUE(wait_shown(shows));
+    std::string first;
+    EXPECT_EQ(wait_matches(our_window(), 1, 0, 0, &first), 0) << first;
 }
 
 TEST_F(X11DriverTest, WindowFlagsFrameTopAndShape) {

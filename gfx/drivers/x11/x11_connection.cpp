@@ -18,6 +18,8 @@ namespace {
 std::mutex g_mutex;
 std::vector<X11Window*> g_windows;  // watched
 std::vector<Display*> g_lost;       // kept, not closed
+Display* g_held = nullptr;          // the windows' connection
+bool g_held_broken = false;         // it broke while no window watched it
 XIOErrorHandler g_previous_io_handler = nullptr;
 XextErrorHandler g_previous_extension_handler = nullptr;
 // Set while this thread opens a window's display.
@@ -38,6 +40,10 @@ void report(Display* d) {
 // a watched display reports.
 int on_io_error(Display* d) {
     if (window_of(d)) return 0;
+    {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        if (d == g_held) return 0;
+    }
     if (t_opening) {
         // Before an exit handler could be set: Xlib's own ends the process
         // with status 1 on this thread, which holds no lock, and the exit
@@ -48,10 +54,17 @@ int on_io_error(Display* d) {
     return g_previous_io_handler ? g_previous_io_handler(d) : 0;
 }
 
-// Per watched display, second: reports, and returns so that Xlib returns
-// to its caller with the display marked unusable.
-void on_connection_lost(Display* d, void* window) {
-    if (!static_cast<X11Window*>(window)->mark_lost()) return;
+// Per held display, second: under a window it reports and ends the
+// process; without one it notes the break. Either way it returns, so that
+// Xlib returns to its caller with the display marked unusable.
+void on_connection_lost(Display* d, void*) {
+    X11Window* window = window_of(d);
+    if (!window) {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        if (d == g_held) g_held_broken = true;
+        return;
+    }
+    if (!window->mark_lost()) return;
     report(d);
     window::WindowHost::instance().lose_connection(1);
 }
@@ -73,17 +86,36 @@ void install_handlers() {
 
 }  // namespace
 
-Display* open_window_display() {
+Display* window_display() {
     install_handlers();
+    Display* held = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        held = g_held;
+    }
+    // A server that went away while no window was open is noticed here.
+    if (held) XEventsQueued(held, QueuedAfterFlush);
+    {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        if (g_held && g_held_broken) {
+            g_lost.push_back(g_held);
+            g_held = nullptr;
+        }
+        g_held_broken = false;
+        if (g_held) return g_held;
+    }
     t_opening = true;
     Display* d = XOpenDisplay(nullptr);
     t_opening = false;
+    if (!d) return nullptr;
+    XSetIOErrorExitHandler(d, on_connection_lost, nullptr);
+    std::lock_guard<std::mutex> guard(g_mutex);
+    g_held = d;
     return d;
 }
 
 void watch_connection(X11Window& window) {
     install_handlers();
-    XSetIOErrorExitHandler(window.display(), on_connection_lost, &window);
     std::lock_guard<std::mutex> guard(g_mutex);
     g_windows.push_back(&window);
 }
@@ -95,6 +127,7 @@ void unwatch_connection(X11Window& window) {
 
 void keep_lost_display(Display* display) {
     std::lock_guard<std::mutex> guard(g_mutex);
+    if (display == g_held) g_held = nullptr;
     g_lost.push_back(display);
 }
 

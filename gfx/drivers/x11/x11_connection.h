@@ -13,12 +13,21 @@ namespace gfx::x11 {
 
 class X11Window;
 
-// XOpenDisplay for a window: a connection that breaks while it is being
-// opened is reported, and Xlib ends the process with status 1 on this thread.
-Display* open_window_display();
+// The process's connection for its windows, opened with the first window
+// and kept for the later ones (null when the display cannot be opened).
+// The server hands the resource IDs of a closed connection to the next
+// client in its place: a window on a new connection would get the ID of the
+// window just destroyed, and a window manager still letting go of that one
+// would clear the new window's state (full-screen among it) or move it. On
+// one connection every window gets an ID of its own. A connection that
+// broke meanwhile is kept (see keep_lost_display) and a new one opened; one
+// that breaks while it is being opened is reported, and Xlib ends the
+// process with status 1 on this thread.
+Display* window_display();
 
 // From now on (until unwatch) a broken connection of the window's display
-// is reported once, marks the window lost and ends the process.
+// is reported once, marks the window lost and ends the process. Without a
+// window the break is only noted, for the next window_display().
 void watch_connection(X11Window& window);
 void unwatch_connection(X11Window& window);
 

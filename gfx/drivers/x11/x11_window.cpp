@@ -100,7 +100,7 @@ X11Window::X11Window(window::WindowState& state, Display* display)
 
 std::unique_ptr<X11Window> X11Window::open(window::WindowState& state, const VisualChooser& choose) {
     init_xlib_threads();
-    Display* d = open_window_display();
+    Display* d = window_display();
     if (!d) return nullptr;
     std::unique_ptr<X11Window> w(new X11Window(state, d));
     XVisualInfo chosen{};
@@ -209,7 +209,9 @@ X11Window::~X11Window() {
         if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
         if (window_) XDestroyWindow(display_, window_);
         if (colormap_) XFreeColormap(display_, colormap_);
-        XCloseDisplay(display_);
+        // The connection stays for the next window; what was queued for
+        // this one is dropped (later arrivals are passed over by collect()).
+        XSync(display_, True);
     }
     unwatch_connection(*this);
 }
@@ -315,6 +317,9 @@ void X11Window::collect() {
     while (!lost() && XPending(display_)) {
         XEvent ev;
         XNextEvent(display_, &ev);
+        // Events of an earlier window of the connection are passed over
+        // (the keyboard mapping concerns every window).
+        if (ev.type < LASTEvent && ev.type != MappingNotify && ev.xany.window != window_) continue;
         // Extension events (the MIT-SHM completion) concern only this
         // thread; they go to their hook at once, so that a wait for one
         // inside dispatch() finds it.

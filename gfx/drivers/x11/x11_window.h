@@ -44,10 +44,10 @@ public:
     // none fits.
     using VisualChooser = std::function<bool(Display*, XVisualInfo*)>;
 
-    // Opens the display and creates, maps and focuses the window for
-    // state (w x h, flags, title), with the screen's default visual or the
-    // chooser's. Null when the display cannot be opened, the chooser finds
-    // nothing or a flag cannot be met.
+    // Creates, maps and focuses the window for state (w x h, flags, title)
+    // on the process's window connection (window_display()), with the
+    // screen's default visual or the chooser's. Null when the display cannot
+    // be opened, the chooser finds nothing or a flag cannot be met.
     static std::unique_ptr<X11Window> open(window::WindowState& state, const VisualChooser& choose = {});
     ~X11Window() override;
     X11Window(const X11Window&) = delete;
