@@ -53,7 +53,7 @@ struct Rig {
         window = gfx::x11::X11Window::open(state);
         if (!window) return false;
         presenter = std::make_unique<gfx::x11::Presenter>(*window, false, server_scaling);
-        if (!presenter->open()) return false;
+        if (!presenter->choose_format() || !presenter->open()) return false;
         if (shm) presenter->start_shared_memory();
         if (presenter->uses_shm() != shm) return false;
         window->set_hooks({[this] { presenter->paint(); },

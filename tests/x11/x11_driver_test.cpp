@@ -55,7 +55,12 @@ bool wait_shown(uint64_t shows) {
     return wait_until([&] { return gfx::x11::driver_stats().passes > passes + 1; });
 }
 
-::Window our_window() { return ::Window(gfx::x11::driver_stats().window); }
+// The open screen's window: the set-up returns while the driver thread
+// still creates it.
+::Window our_window() {
+    wait_until([] { return gfx::x11::driver_stats().window != 0; });
+    return ::Window(gfx::x11::driver_stats().window);
+}
 
 struct Rgb {
     int r, g, b;
@@ -528,6 +533,37 @@ TEST_F(X11DriverTest, NextScreenKeepsItsStateWhileTheWindowManagerLags) {
         return in_state(second, "_NET_WM_STATE_FULLSCREEN") && XGetWindowAttributes(g_dpy, second, &a) &&
                a.width == sw && a.height == sh;
     }));
+}
+
+// The set-up returns while the window is still being made: what the
+// program asks of the window at once is carried out when it exists. An
+// iconified window gets no pictures; restored, it shows the page as it is.
+TEST_F(X11DriverTest, EarlyRequestsWaitForTheWindowAndIconifiedWindowsGetNoPictures) {
+    ASSERT_EQ(gfx_screen_set_size(160, 120, 32, 1, 0, 0), 0);
+    gfx_set_window_title(rt_str_temp_cstr("Gleich"));
+    const ::Window w = our_window();
+    EXPECT_TRUE(wait_until([&] {
+        char* name = nullptr;
+        const bool same = XFetchName(g_dpy, w, &name) && std::strcmp(name, "Gleich") == 0;
+        if (name) XFree(name);
+        return same;
+    }));
+    std::string first;
+    ASSERT_EQ(wait_matches(w, 1, 0, 0, &first), 0) << first;
+
+    XIconifyWindow(g_dpy, w, DefaultScreen(g_dpy));
+    XFlush(g_dpy);
+    ASSERT_TRUE(wait_until([&] {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(g_dpy, w, &a) && a.map_state == IsUnmapped;
+    }));
+    const gfx::x11::DriverStats before = gfx::x11::driver_stats();
+    gfx_line(nullptr, 0, 0, 159, 119, 0xFFE0C020u, 2, 0xFFFF, 0);
+    ASSERT_TRUE(wait_until([&] { return gfx::x11::driver_stats().passes > before.passes + 3; }));
+    EXPECT_EQ(gfx::x11::driver_stats().shows, before.shows);
+    XMapWindow(g_dpy, w);
+    XFlush(g_dpy);
+    EXPECT_EQ(wait_matches(w, 1, 0, 0, &first), 0) << first;
 }
 
 // The windows' connection outlives its screens; when the server drops it

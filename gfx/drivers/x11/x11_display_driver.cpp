@@ -3,7 +3,9 @@
 // their flags, refreshes the key states and handles the window's events,
 // all under the window lock. Events that arrive between passes are handled
 // at once, so a key press reaches the key queue without waiting for the
-// next pass.
+// next pass. The screen's set-up returns once the display is open; the
+// window is made and mapped while the program draws its first picture, and
+// nothing is put into it before it is mapped.
 #include <pthread.h>
 
 #include <atomic>
@@ -65,19 +67,20 @@ void driver_thread(std::promise<bool>& started) {
 
     window::WindowHost& host = window::WindowHost::instance();
     window::WindowState& st = host.state();
-    std::unique_ptr<X11Window> win = X11Window::open(st);
+    // The set-up waits only until the display is open and can show the
+    // page: the window is created and mapped while the program draws its
+    // first picture. Until it exists, requests from the program's thread
+    // (title, cursor, position) wait in the window's mailbox.
+    std::unique_ptr<X11Window> win = X11Window::connect(st);
     if (!win) {
         started.set_value(false);
         return;
     }
     Presenter presenter(*win, (st.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
-    if (!presenter.open()) {
+    if (!presenter.choose_format()) {
         started.set_value(false);
         return;
     }
-    win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
-                    [&](const XEvent& ev) { return presenter.handle_event(ev); }});
-    g_window = win->handle();
     host.attach(win.get());
     st.active = true;
     const uint64_t shows_before = g_shows.load(std::memory_order_relaxed);
@@ -85,6 +88,18 @@ void driver_thread(std::promise<bool>& started) {
     wake.drain();
     set_present_hook(wake_driver_thread);
     started.set_value(true);
+
+    win->create();
+    host.lock();  // opening marks every row for showing
+    presenter.open();
+    host.unlock();
+    // Set up while the window manager maps the window, MIT-SHM spares the
+    // server the copy through the socket from the first picture on.
+    if (g_shm_allowed.load()) presenter.start_shared_memory();
+    g_shm_in_use = presenter.uses_shm();
+    win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
+                    [&](const XEvent& ev) { return presenter.handle_event(ev); }});
+    g_window = win->handle();
     const auto start = Clock::now();
     auto last_show = start;
 
@@ -94,11 +109,8 @@ void driver_thread(std::promise<bool>& started) {
         if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before &&
             ((win->mapped() && now - last_show >= kSettleTime) || now - start >= kLongestStart)) {
             // The window shows the program's first pictures, and they have
-            // stopped changing: now what the start need not wait for. Until
-            // then rows go out through XPutImage.
+            // stopped changing: now what the start need not wait for.
             setup_finished = true;
-            if (g_shm_allowed.load()) presenter.start_shared_memory();
-            g_shm_in_use = presenter.uses_shm();
             win->finish_setup();
             Display* d = win->display();
             const int rate = win->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
@@ -121,12 +133,16 @@ void driver_thread(std::promise<bool>& started) {
             st.palette_changed = false;
             window::EventCore::mark_all_rows();
         }
-        if (presenter.show_changed()) {
-            last_show = Clock::now();
-            g_shows.fetch_add(1, std::memory_order_relaxed);
-            g_last_show_ns.store(last_show.time_since_epoch().count(), std::memory_order_release);
+        // An unmapped window keeps nothing put into it: its rows stay
+        // marked until it is mapped (at the start, or when restored).
+        if (win->mapped()) {
+            if (presenter.show_changed()) {
+                last_show = Clock::now();
+                g_shows.fetch_add(1, std::memory_order_relaxed);
+                g_last_show_ns.store(last_show.time_since_epoch().count(), std::memory_order_release);
+            }
+            clear_dirty();
         }
-        clear_dirty();
         if (st.active) host.core().refresh_key_states(keys);
         win->dispatch();
         host.unlock();
@@ -135,7 +151,7 @@ void driver_thread(std::promise<bool>& started) {
         // Until the next pass, events are handled as they arrive; a new
         // picture on the visible page brings the next pass forward.
         const auto pass_end = Clock::now();
-        auto next = pass_end + kPassInterval;
+        auto next = pass_end + (win->take_show_request() ? kMinPassGap : kPassInterval);
         while (host.running() && !win->lost()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
             if (left <= 0) break;
@@ -145,6 +161,8 @@ void driver_thread(std::promise<bool>& started) {
                     host.lock();
                     win->dispatch();
                     host.unlock();
+                    // Mapped or exposed: the picture goes out now.
+                    if (win->take_show_request()) next = std::min(next, pass_end + kMinPassGap);
                     break;
                 case X11Window::Woken::wake_fd:
                     wake.drain();

@@ -42,7 +42,7 @@ Presenter::~Presenter() {
     if (gc_) XFreeGC(window_.display(), gc_);
 }
 
-bool Presenter::open() {
+bool Presenter::choose_format() {
     Display* d = window_.display();
     const GfxContext* ctx = gfx_context();
     if (!ctx) return false;
@@ -80,8 +80,13 @@ bool Presenter::open() {
         blitter_ = convert::shaped((ctx->flags & GFX_CPU_MMX) != 0 && ctx->w % 4 == 0 && ctx->scanline_size == 1);
     else
         blitter_ = gfx_blitter_select(device_depth_, red_low_);
-    if (!blitter_) return false;
+    return blitter_ != nullptr;
+}
 
+bool Presenter::open() {
+    const GfxContext* ctx = gfx_context();
+    if (!ctx || !blitter_) return false;
+    Display* d = window_.display();
     gc_ = XCreateGC(d, window_.handle(), 0, nullptr);
     XSetForeground(d, gc_, 0);  // black in every true-colour visual
 

@@ -27,13 +27,14 @@ public:
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
 
-    // Chooses the device format and converter for the window's visual and
-    // sets up the images for the window's size, for XPutImage. False when
-    // the visual cannot show the page.
+    // Chooses the device format and converter for the window's visual;
+    // false when the visual cannot show the page. Needs no window yet.
+    bool choose_format();
+    // Sets up the images for the created window's size, for XPutImage.
     bool open();
     // Moves the images into MIT-SHM segments when the server offers them
-    // and is local. Kept out of open(), which the program waits for: its
-    // round trips and page faults would delay the first pictures.
+    // and is local. Kept out of open(), which runs under the window lock:
+    // its round trip and page faults would hold up the program's drawing.
     void start_shared_memory();
     // The window's client size changed: new scale, placement and images.
     void resize(int32_t client_w, int32_t client_h);

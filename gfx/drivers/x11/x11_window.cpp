@@ -98,26 +98,37 @@ X11Window::X11Window(window::WindowState& state, Display* display)
     watch_connection(*this);
 }
 
-std::unique_ptr<X11Window> X11Window::open(window::WindowState& state, const VisualChooser& choose) {
+std::unique_ptr<X11Window> X11Window::connect(window::WindowState& state, const VisualChooser& choose) {
     init_xlib_threads();
     Display* d = window_display();
     if (!d) return nullptr;
     std::unique_ptr<X11Window> w(new X11Window(state, d));
-    XVisualInfo chosen{};
-    if (choose && !choose(d, &chosen)) return nullptr;
-    if (!w->create(choose ? &chosen : nullptr)) return nullptr;
+    w->screen_ = DefaultScreen(d);
+    w->root_ = RootWindow(d, w->screen_);
+    w->visual_ = DefaultVisual(d, w->screen_);
+    w->depth_ = DefaultDepth(d, w->screen_);
+    if (choose) {
+        XVisualInfo chosen{};
+        if (!choose(d, &chosen)) return nullptr;
+        w->visual_ = chosen.visual;
+        w->depth_ = chosen.depth;
+        w->own_colormap_ = true;
+    }
+    // Shaped windows need the Shape extension.
+    int shape_event = 0, shape_error = 0;
+    if ((state.flags & window::kShaped) && !XShapeQueryExtension(d, &shape_event, &shape_error)) return nullptr;
     return w;
 }
 
-bool X11Window::create(const XVisualInfo* visual) {
-    Display* d = display_;
-    screen_ = DefaultScreen(d);
-    root_ = RootWindow(d, screen_);
-    XInternAtoms(d, const_cast<char**>(kAtomNames), kAtomCount, False, atoms_.data());
+std::unique_ptr<X11Window> X11Window::open(window::WindowState& state, const VisualChooser& choose) {
+    std::unique_ptr<X11Window> w = connect(state, choose);
+    if (w) w->create();
+    return w;
+}
 
-    // Shaped windows need the Shape extension.
-    int shape_event = 0, shape_error = 0;
-    if ((state_.flags & window::kShaped) && !XShapeQueryExtension(d, &shape_event, &shape_error)) return false;
+void X11Window::create() {
+    Display* d = display_;
+    XInternAtoms(d, const_cast<char**>(kAtomNames), kAtomCount, False, atoms_.data());
 
     // What the window manager offers (none under a bare X server).
     const std::vector<Atom> supported = read_atoms(d, root_, atoms_[kNetSupported]);
@@ -125,15 +136,13 @@ bool X11Window::create(const XVisualInfo* visual) {
     for (int i = 0; i < kAtomCount; ++i)
         wm_has_[std::size_t(i)] = std::find(supported.begin(), supported.end(), atoms_[std::size_t(i)]) != supported.end();
 
-    visual_ = visual ? visual->visual : DefaultVisual(d, screen_);
-    depth_ = visual ? visual->depth : DefaultDepth(d, screen_);
     XSetWindowAttributes attrs{};
     unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask | CWBitGravity;
     attrs.background_pixel = BlackPixel(d, screen_);
     attrs.border_pixel = 0;
     attrs.event_mask = kEventMask;
     attrs.bit_gravity = NorthWestGravity;
-    if (visual) {
+    if (own_colormap_) {
         colormap_ = XCreateColormap(d, root_, visual_, AllocNone);
         attrs.colormap = colormap_;
         attrs.background_pixel = 0;
@@ -144,7 +153,6 @@ bool X11Window::create(const XVisualInfo* visual) {
     saved_y_ = floor_div(DisplayHeight(d, screen_) - h, 2);
     window_ = XCreateWindow(d, root_, saved_x_, saved_y_, unsigned(w), unsigned(h), 0, depth_, InputOutput, visual_,
                             mask, &attrs);
-    if (!window_) return false;
     client_w_ = w;
     client_h_ = h;
 
@@ -193,7 +201,6 @@ bool X11Window::create(const XVisualInfo* visual) {
     if ((state_.flags & window::kFullscreen) && !wm_supports(atoms_[kNetWmStateFullscreen]))
         XMoveResizeWindow(d, window_, 0, 0, unsigned(screen_width()), unsigned(screen_height()));
     XFlush(d);
-    return true;
 }
 
 X11Window::~X11Window() {
@@ -411,6 +418,7 @@ void X11Window::handle(XEvent& ev) {
             update_activation(ev.type == FocusIn, mapped_);
             break;
         case MapNotify:
+            show_requested_ = true;
             update_activation(focused_, true);
             if (!activation_requested_ && has_wm_) {
                 // Ask for the focus once, as a new application window.
@@ -432,6 +440,7 @@ void X11Window::handle(XEvent& ev) {
             handle_configure(ev.xconfigure);
             break;
         case Expose:
+            show_requested_ = true;
             if (ev.xexpose.count == 0) core().expose();
             break;
         case ClientMessage:

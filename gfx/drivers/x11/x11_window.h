@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "gfx/drivers/window/event_core.h"
 #include "gfx/drivers/x11/x11_keys.h"
@@ -44,10 +45,16 @@ public:
     // none fits.
     using VisualChooser = std::function<bool(Display*, XVisualInfo*)>;
 
-    // Creates, maps and focuses the window for state (w x h, flags, title)
-    // on the process's window connection (window_display()), with the
-    // screen's default visual or the chooser's. Null when the display cannot
-    // be opened, the chooser finds nothing or a flag cannot be met.
+    // Takes the process's window connection (window_display()) for a window
+    // of state (w x h, flags, title) and picks its visual: the screen's
+    // default or the chooser's. Null when the display cannot be opened, the
+    // chooser finds nothing or a flag cannot be met. The window itself is
+    // made by create(), on the same thread; until then requests from other
+    // threads wait in the mailbox.
+    static std::unique_ptr<X11Window> connect(window::WindowState& state, const VisualChooser& choose = {});
+    // Creates, maps and asks focus for the window.
+    void create();
+    // connect() and create() in one.
     static std::unique_ptr<X11Window> open(window::WindowState& state, const VisualChooser& choose = {});
     ~X11Window() override;
     X11Window(const X11Window&) = delete;
@@ -86,9 +93,12 @@ public:
     // Waits at most timeout_ms for bytes from the server that are not read
     // yet (events already queued do not count).
     void wait_readable(int timeout_ms);
+    // The window is mapped (pictures put before are not kept by the server).
+    bool mapped() const { return mapped_; }
+    // True once after the window was mapped or exposed: a pass is due.
+    bool take_show_request() { return std::exchange(show_requested_, false); }
     // The connection to the server broke (the server ended or dropped this
     // client). Xlib calls then do nothing; the window is only to be closed.
-    bool mapped() const { return mapped_; }
     bool lost() const { return lost_.load(std::memory_order_acquire); }
     // Flushes and reads what has arrived, so that a connection that broke
     // unnoticed is noticed now; false when it is lost. Xlib's extension
@@ -118,7 +128,6 @@ public:
 
 private:
     X11Window(window::WindowState& state, Display* display);
-    bool create(const XVisualInfo* visual);
     // Opens the input method for typed characters when the first key comes
     // (it takes milliseconds that the start-up need not wait for).
     void open_input_method();
@@ -155,6 +164,7 @@ private:
     Visual* visual_ = nullptr;
     int depth_ = 0;
     Colormap colormap_ = 0;
+    bool own_colormap_ = false;  // a chosen visual gets a colormap of its own
     std::array<Atom, kAtomCount> atoms_{};
     std::array<bool, kAtomCount> wm_has_{};  // what the window manager announces
     bool has_wm_ = false;
@@ -187,6 +197,7 @@ private:
     int32_t saved_x_ = 0, saved_y_ = 0;  // windowed position (no window manager)
     bool focused_ = true;
     bool mapped_ = false;
+    bool show_requested_ = false;
     bool activation_requested_ = false;
     bool captured_ = false;
     bool grabbed_ = false;
