@@ -22,13 +22,15 @@ constexpr uint32_t kMagenta = 0xFFFF00FFu;    // the transparent method's mask c
 constexpr uint32_t kInfoPaper = 0x00FFFFAAu;
 constexpr uint32_t kInfoRing = 0x00000000u;
 
-struct ButtonSpec {
+// A button of the panel's row: its column and width, its face colour and
+// its label.
+struct PanelButton {
     int32_t x, w;
     int32_t red, green, blue;
     const char* label;
 };
 
-constexpr ButtonSpec kButtons[kButtonCount + 1] = {
+constexpr PanelButton kButtons[kButtonCount + 1] = {
     {},
     {174, 20, 220, 220, 220, "<-"},        // object left
     {199, 20, 220, 220, 220, "->"},        // object right
@@ -75,8 +77,8 @@ uint32_t shade(int32_t r, int32_t g, int32_t b, double f, bool lighten) {
     return 0xFF000000u | one(r) << 16 | one(g) << 8 | one(b);
 }
 
-void draw_spec_button(int32_t index) {
-    const ButtonSpec& b = kButtons[index];
+void draw_panel_button(int32_t index) {
+    const PanelButton& b = kButtons[index];
     draw_button(b.x, scene.button_row_y, b.w, b.red, b.green, b.blue, b.label);
 }
 
@@ -132,13 +134,13 @@ void draw_panel() {
     }
     const int32_t row = scene.button_row_y;
 
-    for (int32_t i = 1; i <= 4; ++i) draw_spec_button(i);
+    for (int32_t i = 1; i <= 4; ++i) draw_panel_button(i);
     // Height ramp: seven bars growing from 2 to 14 pixels around row 465.5,
     // short ones on the "lower" button, tall ones on the "higher" one.
     for (int32_t i = 0; i < 7; ++i)
         line_by(float(scene.button_x[3] + 4 + 5 * i), float(row + 9 - i), 1.0f, float(2 * i + 1), kBlack,
                 kFilled);
-    for (int32_t i = 5; i <= 7; ++i) draw_spec_button(i);
+    for (int32_t i = 5; i <= 7; ++i) draw_panel_button(i);
 
     const auto cx = float(scene.button_x[8] + 6), cy = float(row + 9);
     circle(cx, cy, 8.0f, kInfoRing);
