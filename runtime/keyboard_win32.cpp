@@ -2,13 +2,12 @@
 
 #include <windows.h>
 
-#include "gfx/console/key_tables.h"
-#include "gfx/console/keyboard_layout.h"
+#include "runtime/keys.h"
 
 namespace lichtbox::win32 {
 namespace {
 
-class SystemLayout final : public gfx::KeyboardLayout {
+class SystemLayout final : public KeyboardLayout {
 public:
     int32_t unshifted_char(int32_t vk) const override {
         // Dead keys come back with the top bit set: negative as int32.
@@ -20,16 +19,16 @@ const SystemLayout g_layout;
 
 }  // namespace
 
-void use_system_keyboard_layout() { gfx::set_keyboard_layout(&g_layout); }
+void use_system_keyboard_layout() { set_keyboard_layout(&g_layout); }
 
 int32_t console_modifiers(uint32_t state) {
     int32_t m = 0;
-    if (state & SHIFT_PRESSED) m |= gfx::kModShift;
-    if (state & LEFT_CTRL_PRESSED) m |= gfx::kModLeftCtrl;
-    if (state & RIGHT_CTRL_PRESSED) m |= gfx::kModRightCtrl;
-    if (state & LEFT_ALT_PRESSED) m |= gfx::kModLeftAlt;
-    if (state & RIGHT_ALT_PRESSED) m |= gfx::kModRightAlt;
-    if (state & ENHANCED_KEY) m |= gfx::kModExtended;
+    if (state & SHIFT_PRESSED) m |= kModShift;
+    if (state & LEFT_CTRL_PRESSED) m |= kModLeftCtrl;
+    if (state & RIGHT_CTRL_PRESSED) m |= kModRightCtrl;
+    if (state & LEFT_ALT_PRESSED) m |= kModLeftAlt;
+    if (state & RIGHT_ALT_PRESSED) m |= kModRightAlt;
+    if (state & ENHANCED_KEY) m |= kModExtended;
     return m;
 }
 

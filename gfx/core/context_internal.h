@@ -31,7 +31,9 @@ extern const GfxDriver null_driver;
 // first); 0 disables. Lets tests walk every allocation-failure path.
 void set_alloc_failure_countdown(int n);
 
-// The console-service table a screen installs while it is open.
+// The console-service table a screen installs while it is open. Defined by
+// the graphics console (gfx/console/console_hooks.cpp), which owns it: the
+// screen set-up knows only this declaration.
 const ConsoleHooks& graphics_hooks();
 
 // Selects target (an image buffer or null for the work page). Returns

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "gfx/console/key_tables.h"
+#include "runtime/keys.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/window/window_host.h"
 #include "runtime/code_page_437.h"
@@ -64,12 +64,12 @@ bool cursor_in(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right &
 int32_t modifiers_of(const BYTE* keys, bool extended) {
     auto down = [&](int vk) { return (keys[vk] & 0x80) != 0; };
     int32_t m = 0;
-    if (down(VK_SHIFT) || down(VK_LSHIFT) || down(VK_RSHIFT)) m |= kModShift;
-    if (down(VK_CONTROL) || down(VK_LCONTROL)) m |= kModLeftCtrl;
-    if (down(VK_RCONTROL)) m |= kModRightCtrl;
-    if (down(VK_MENU) || down(VK_LMENU)) m |= kModLeftAlt;
-    if (down(VK_RMENU)) m |= kModRightAlt;
-    if (extended) m |= kModExtended;
+    if (down(VK_SHIFT) || down(VK_LSHIFT) || down(VK_RSHIFT)) m |= lichtbox::kModShift;
+    if (down(VK_CONTROL) || down(VK_LCONTROL)) m |= lichtbox::kModLeftCtrl;
+    if (down(VK_RCONTROL)) m |= lichtbox::kModRightCtrl;
+    if (down(VK_MENU) || down(VK_LMENU)) m |= lichtbox::kModLeftAlt;
+    if (down(VK_RMENU)) m |= lichtbox::kModRightAlt;
+    if (extended) m |= lichtbox::kModExtended;
     return m;
 }
 

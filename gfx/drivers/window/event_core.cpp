@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gfx/console/key_tables.h"
+#include "runtime/keys.h"
 
 namespace gfx::window {
 namespace {
@@ -58,7 +58,7 @@ bool EventCore::key(const KeyInput& k) {
         if (code > 255)
             for (int32_t i = 0; i < std::max(k.repeat_count, 1); ++i) gfx_post_key(code);
     }
-    if (k.vk == kVkF10 || k.vk == kVkMenu || code == kKeyClose) return false;
+    if (k.vk == kVkF10 || k.vk == kVkMenu || code == lichtbox::kKeyClose) return false;
     post(make_event(kind, gfx_vk_to_scancode(k.vk), code >= 0 && code <= 255 ? code : 0));
     return true;
 }
@@ -167,7 +167,7 @@ void EventCore::toggle_fullscreen() {
 }
 
 void EventCore::close() {
-    gfx_post_key(kKeyClose);
+    gfx_post_key(lichtbox::kKeyClose);
     post(make_event(GFX_EVENT_CLOSE_REQUEST));
 }
 
@@ -181,7 +181,7 @@ void EventCore::display_changed() {
 void EventCore::refresh_key_states(const std::bitset<256>& vk_down) {
     GfxContext* ctx = gfx_context();
     if (!st_.active || !ctx || !ctx->key_state) return;
-    for (const ScancodeRow& row : scancode_table) {
+    for (const lichtbox::ScancodeRow& row : lichtbox::scancode_table) {
         if (row.scancode == 0) break;
         const bool down = vk_down[row.vk] || (row.second_vk != 0 && vk_down[row.second_vk]);
         ctx->key_state[row.scancode & 0x7F] = down ? 1 : 0;

@@ -26,7 +26,7 @@ struct KeyInput {
     int32_t vk = 0;                // virtual key
     int32_t scancode = 0;          // PC scancode
     int32_t character = 0;         // code page 437 byte the key produced, 0 for none
-    int32_t modifiers = 0;         // kMod* bits of key_tables.h, kModExtended included
+    int32_t modifiers = 0;         // kMod* bits of runtime/keys.h, kModExtended included
     int32_t repeat_count = 1;
 };
 

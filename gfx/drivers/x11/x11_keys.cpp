@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "gfx/console/key_tables.h"
+#include "runtime/keys.h"
 #include "runtime/code_page_437.h"
 
 namespace gfx::x11 {
@@ -62,7 +62,7 @@ constexpr KeysymVk kKeysymVks[] = {
 
 // The first virtual key of the scancode table's row for a scancode.
 int32_t vk_by_position(int32_t scancode) {
-    for (const ScancodeRow& row : scancode_table) {
+    for (const lichtbox::ScancodeRow& row : lichtbox::scancode_table) {
         if (row.scancode == 0) break;
         if (row.scancode == scancode) return row.vk;
     }

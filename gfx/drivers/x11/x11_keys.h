@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "gfx/console/keyboard_layout.h"
+#include "runtime/keys.h"
 
 namespace gfx::x11 {
 
@@ -37,7 +37,7 @@ bool keysym_types_text(KeySym keysym);
 
 // The unshifted characters of the current keyboard mapping by virtual key,
 // and the virtual key of every key code.
-class X11KeyboardLayout final : public KeyboardLayout {
+class X11KeyboardLayout final : public lichtbox::KeyboardLayout {
 public:
     // Reads the mapping of display (on the thread that owns it).
     void load(Display* display);

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "gfx/console/key_tables.h"
+#include "runtime/keys.h"
 #include "gfx/drivers/x11/x11_connection.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "runtime/code_page_437.h"
@@ -204,7 +204,7 @@ void X11Window::create() {
 }
 
 X11Window::~X11Window() {
-    if (&keyboard_layout() == &layouts_[0] || &keyboard_layout() == &layouts_[1]) set_keyboard_layout(nullptr);
+    if (&lichtbox::keyboard_layout() == &layouts_[0] || &lichtbox::keyboard_layout() == &layouts_[1]) lichtbox::set_keyboard_layout(nullptr);
     if (!display_) return;
     if (ic_) XDestroyIC(ic_);
     if (im_) XCloseIM(im_);
@@ -239,7 +239,7 @@ void X11Window::open_input_method() {
 void X11Window::load_keyboard() {
     keyboard_loaded_ = true;
     layouts_[0].load(display_);
-    set_keyboard_layout(&layouts_[0]);
+    lichtbox::set_keyboard_layout(&layouts_[0]);
     Bool supported_repeat = False;
     detectable_repeat_ = XkbSetDetectableAutoRepeat(display_, True, &supported_repeat) && supported_repeat;
 }
@@ -455,7 +455,7 @@ void X11Window::handle(XEvent& ev) {
             if (ev.xmapping.request != MappingPointer) {
                 layout_index_ ^= 1;
                 layouts_[layout_index_].load(display_);
-                set_keyboard_layout(&layouts_[layout_index_]);
+                lichtbox::set_keyboard_layout(&layouts_[layout_index_]);
             }
             break;
         default:
@@ -475,11 +475,11 @@ void X11Window::update_activation(bool focused, bool mapped) {
 int32_t X11Window::modifiers(unsigned state, bool extended) const {
     // Key codes of the right Ctrl and right Alt keys (input codes 97, 100).
     constexpr unsigned kRightCtrl = 97 + 8, kRightAlt = 100 + 8;
-    int32_t m = extended ? kModExtended : 0;
-    if (state & ShiftMask) m |= kModShift;
-    if (state & ControlMask) m |= down_[kRightCtrl] ? kModRightCtrl : kModLeftCtrl;
-    if (state & Mod1Mask) m |= down_[kRightAlt] ? kModRightAlt : kModLeftAlt;
-    if (state & Mod5Mask) m |= kModRightAlt | kModLeftCtrl;  // AltGr reads as Ctrl + right Alt
+    int32_t m = extended ? lichtbox::kModExtended : 0;
+    if (state & ShiftMask) m |= lichtbox::kModShift;
+    if (state & ControlMask) m |= down_[kRightCtrl] ? lichtbox::kModRightCtrl : lichtbox::kModLeftCtrl;
+    if (state & Mod1Mask) m |= down_[kRightAlt] ? lichtbox::kModRightAlt : lichtbox::kModLeftAlt;
+    if (state & Mod5Mask) m |= lichtbox::kModRightAlt | lichtbox::kModLeftCtrl;  // AltGr reads as Ctrl + right Alt
     return m;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gfx/console/input_internal.h"
-#include "gfx/console/key_tables.h"
+#include "runtime/keys.h"
 #include "gfx/drivers/window/event_core.h"
 
 namespace {
@@ -215,7 +215,7 @@ TEST_F(EventCoreTest, FullScreenToggleSwitchesAndFallsBackOnce) {
 
 TEST_F(EventCoreTest, CloseRequestIsPostedOnceAndTheWindowStays) {
     core.close();
-    EXPECT_EQ(keys(), std::vector<int32_t>{gfx::kKeyClose});
+    EXPECT_EQ(keys(), std::vector<int32_t>{lichtbox::kKeyClose});
     const auto ev = events();
     ASSERT_EQ(ev.size(), 1u);
     EXPECT_EQ(ev[0].kind, GFX_EVENT_CLOSE_REQUEST);
@@ -245,10 +245,10 @@ TEST_F(EventCoreTest, KeyPathPostsExtendedCodesAndEvents) {
         {"letter repeat", key('R', 19, 'r', 0, true, true), true, {}, GFX_EVENT_KEY_REPEAT, 19, 'r'},
         {"letter up", key('R', 19, 'r', 0, false), true, {}, GFX_EVENT_KEY_UP, 19, 'r'},
         {"F1 twice", f1_twice, true, {0x3BFF, 0x3BFF}, GFX_EVENT_KEY_DOWN, 59, 0},
-        {"cursor up", key(0x26, 0x48, 0, gfx::kModExtended), true, {0x48FF}, GFX_EVENT_KEY_DOWN, 72, 0},
-        {"alt alone", key(0x12, 56, 0, gfx::kModLeftAlt), false, {}, 0, 0, 0},
+        {"cursor up", key(0x26, 0x48, 0, lichtbox::kModExtended), true, {0x48FF}, GFX_EVENT_KEY_DOWN, 72, 0},
+        {"alt alone", key(0x12, 56, 0, lichtbox::kModLeftAlt), false, {}, 0, 0, 0},
         {"F10", key(0x79, 68, 0, 0), false, {0x44FF}, 0, 0, 0},
-        {"alt+F4", key(0x73, 62, 0, gfx::kModLeftAlt), false, {gfx::kKeyClose}, 0, 0, 0},
+        {"alt+F4", key(0x73, 62, 0, lichtbox::kModLeftAlt), false, {lichtbox::kKeyClose}, 0, 0, 0},
     };
     for (const KeyCase& c : cases) {
         EXPECT_EQ(core.key(c.key), c.default_handling) << c.name;
@@ -270,7 +270,7 @@ TEST_F(EventCoreTest, KeyPathPostsExtendedCodesAndEvents) {
     EXPECT_EQ(keys(), (std::vector<int32_t>{'r', 'r'}));
     // A menu key of an inactive window is left to the system.
     st.active = false;
-    KeyInput sys = key('A', 30, 'a', gfx::kModLeftAlt);
+    KeyInput sys = key('A', 30, 'a', lichtbox::kModLeftAlt);
     sys.system = sys.alt = true;
     EXPECT_TRUE(core.key(sys));
     EXPECT_TRUE(keys().empty());

@@ -1,5 +1,6 @@
-// Key codes, the three read-only keyboard tables and the translation of one
-// key message into a key code.
+// Keys: key codes, modifier bits, the three read-only keyboard tables, the
+// keyboard layout a platform provides, and the translation of one key
+// message into a key code. Shared by the window bindings and the consoles.
 //
 // Key codes: 1..255 a code page 437 character; an extended key is
 // (code byte << 8) | 0xFF; -1 means no code.
@@ -8,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-namespace gfx {
+namespace lichtbox {
 
 // Modifier bits passed to gfx_key_translate.
 constexpr int32_t kModRightAlt = 0x01;
@@ -52,7 +53,30 @@ struct KeypadRow {
 constexpr int kKeypadRows = 12;
 extern const std::array<KeypadRow, kKeypadRows> keypad_code_table;
 
-}  // namespace gfx
+// The keyboard layout a platform binding provides to the key translation:
+// which character a virtual key produces without any modifier.
+//
+// A Win32 binding answers with MapVirtualKeyA(vk, 2) (letters come back in
+// upper case, dead keys with the top bit set); an X11 binding with the
+// keysym at shift level 0. Until a binding installs one, no key has a
+// character.
+class KeyboardLayout {
+public:
+    virtual ~KeyboardLayout() = default;
+    // The unshifted character of virtual key vk; 0 when the key produces
+    // none, negative for a dead key.
+    virtual int32_t unshifted_char(int32_t vk) const = 0;
+};
+
+// Installs the layout the translation asks from now on; null restores the
+// empty default. The layout must outlive its installation. Safe to call
+// while another thread translates keys.
+void set_keyboard_layout(const KeyboardLayout* layout);
+
+// The layout in use (never null).
+const KeyboardLayout& keyboard_layout();
+
+}  // namespace lichtbox
 
 extern "C" {
 

@@ -1,13 +1,11 @@
 // The keyboard tables and the key translation shared by the window
-// procedure and the text console: one key message (character, scancode,
-// virtual key, modifiers) becomes one key code.
-#include "gfx/console/key_tables.h"
+// bindings and the consoles: one key message (character, scancode, virtual
+// key, modifiers) becomes one key code.
+#include "runtime/keys.h"
 
 #include <atomic>
 
-#include "gfx/console/keyboard_layout.h"
-
-namespace gfx {
+namespace lichtbox {
 
 const std::array<ScancodeRow, kScancodeRows + 1> scancode_table = {{
     {1, 0x1B, 0x00}, {2, 0x31, 0x00}, {3, 0x32, 0x00}, {4, 0x33, 0x00}, {5, 0x34, 0x00}, {6, 0x35, 0x00},
@@ -173,10 +171,10 @@ void set_keyboard_layout(const KeyboardLayout* layout) {
 
 const KeyboardLayout& keyboard_layout() { return *g_layout.load(std::memory_order_acquire); }
 
-}  // namespace gfx
+}  // namespace lichtbox
 
 extern "C" int32_t gfx_key_translate(int32_t character, int32_t scancode, int32_t vk, int32_t modifiers) {
-    using namespace gfx;
+    using namespace lichtbox;
     const int column = modifier_column(modifiers);
 
     // Keys with the extended mark and no character: the keypad code table.
@@ -210,7 +208,7 @@ extern "C" int32_t gfx_key_translate(int32_t character, int32_t scancode, int32_
 }
 
 extern "C" int32_t gfx_vk_to_scancode(int32_t vk) {
-    for (const gfx::ScancodeRow& row : gfx::scancode_table) {
+    for (const lichtbox::ScancodeRow& row : lichtbox::scancode_table) {
         if (row.scancode == 0) break;
         if (row.vk == vk || (row.second_vk != 0 && row.second_vk == vk)) return row.scancode;
     }

@@ -3,12 +3,11 @@
 
 #include <set>
 
-#include "gfx/console/key_tables.h"
-#include "gfx/console/keyboard_layout.h"
+#include "runtime/keys.h"
 
 namespace {
 
-using namespace gfx;
+using namespace lichtbox;
 
 // A US layout as a Win32 binding would report it: letters in upper case.
 class FakeUsLayout final : public KeyboardLayout {
@@ -135,7 +134,7 @@ TEST_F(KeyTranslateTest, FunctionKeyColumnsFollowTheirScheme) {
 
 TEST(KeyLayout, WithoutLayoutOnlyCharacterlessKeysGetExtendedCodes) {
     set_keyboard_layout(nullptr);
-    EXPECT_EQ(keyboard_layout().unshifted_char('A'), 0);
+    EXPECT_EQ(lichtbox::keyboard_layout().unshifted_char('A'), 0);
     EXPECT_EQ(gfx_key_translate(0, 59, VK_F1, 0), 0x3BFF);
     // The layout cannot confirm 'a' as the key's own character.
     EXPECT_EQ(gfx_key_translate('a', 30, 'A', kModLeftAlt), 'a');
@@ -150,14 +149,14 @@ TEST(KeyTables, ScancodeTableShape) {
     EXPECT_EQ(scancode_table.back().scancode, 0);
     std::set<int> seen;
     int previous = 0;
-    for (int i = 0; i < kScancodeRows; ++i) {
+    for (int i = 0; i < lichtbox::kScancodeRows; ++i) {
         const ScancodeRow& row = scancode_table[std::size_t(i)];
         EXPECT_GT(row.scancode, previous) << "row " << i;
         EXPECT_NE(row.vk, 0) << "row " << i;
         previous = row.scancode;
         seen.insert(row.scancode);
     }
-    EXPECT_EQ(seen.size(), std::size_t(kScancodeRows));
+    EXPECT_EQ(seen.size(), std::size_t(lichtbox::kScancodeRows));
     // Scancodes without a row.
     for (int sc : {74, 76, 84, 85, 86, 89, 90}) EXPECT_EQ(seen.count(sc), 0u) << sc;
     EXPECT_EQ(previous, 93);
@@ -166,7 +165,7 @@ TEST(KeyTables, ScancodeTableShape) {
 TEST(KeyTables, KeypadRowsMatchTheMainTableForCursorKeys) {
     // The cursor block reports the same plain codes as the keypad keys
     // without num lock.
-    for (const KeypadRow& row : keypad_code_table) {
+    for (const lichtbox::KeypadRow& row : keypad_code_table) {
         if (row.scancode < 0x47) continue;
         EXPECT_EQ(row.codes[kColPlain], key_code_table[row.scancode][kColPlain]) << int(row.scancode);
         EXPECT_EQ(row.codes[kColPlain] >> 8, row.scancode);

@@ -1,4 +1,6 @@
-// The console-service table that an open graphics screen installs.
+// The console-service table that an open graphics screen installs: the
+// graphics console's routines and the page services. The console owns it;
+// the screen set-up installs it through graphics_hooks().
 #include "gfx/console/console_internal.h"
 #include "gfx/console/input_internal.h"
 #include "gfx/core/context_internal.h"
