@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "gfx/gfx.h"
 
@@ -61,6 +62,14 @@ inline int64_t clamp_to(double v, int64_t lo, int64_t hi) {
     return int64_t(v);
 }
 
+// Marks the rows from trunc(a) to trunc(b), clamped to the view.
+inline void mark_clamped(GfxDrawState* s, const ViewRect& v, double a, double b) {
+    int64_t lo = clamp_to(std::trunc(a), v.top, v.bottom);
+    int64_t hi = clamp_to(std::trunc(b), v.top, v.bottom);
+    if (lo > hi) std::swap(lo, hi);
+    mark_rows(s, lo, hi);
+}
+
 // Double to float without an out-of-range conversion: finite values beyond
 // the float range become infinities.
 inline float to_float(double v) {
@@ -72,13 +81,5 @@ inline float to_float(double v) {
 // gfx_box on a state already fetched (the screen is open).
 void box(GfxDrawState* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, bool filled,
          uint32_t style);
-
-// Test hooks of the circle primitive.
-// Makes the heap allocation of the rows-done table fail (tables for views
-// of more than 4096 rows live on the heap).
-void set_row_table_alloc_failure(bool fail);
-// Sends every full ellipse through the per-row formula used for radii or
-// centres too large for the 64-bit midpoint loop.
-void set_force_row_formula(bool force);
 
 }  // namespace gfx::draw

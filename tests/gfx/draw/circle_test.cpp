@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gfx/draw/clip.h"
+#include "gfx/draw/ellipse.h"
 #include "gfx/gfx.h"
 #include "page_probe.h"
 
