@@ -21,6 +21,7 @@
 #include "gfx/drivers/win32/win32_drivers.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/win32/win32_window.h"
+#include "gfx/drivers/window/dirty_rows.h"
 #include "gfx/drivers/window/window_host.h"
 
 namespace gfx::win32 {
@@ -128,14 +129,13 @@ IDirectDraw2* create_ddraw(const Library& lib, GUID* device) {
     return SUCCEEDED(r) ? dd : nullptr;
 }
 
-int32_t partner_depth(int32_t d) { return d == 15 ? 16 : d == 16 ? 15 : d == 24 ? 32 : d == 32 ? 24 : d; }
 
 // The exclusive mode for the page: the page size, or the partner depth,
 // or the next taller standard height; the image is centred vertically.
 bool set_fullscreen_mode(const window::WindowState& st) {
     for (int32_t height = st.h;;) {
         const DWORD vga = st.w == 320 && height == 200 && st.depth == 8 ? DDSDM_STANDARDVGAMODE : 0;
-        for (const int32_t depth : {st.depth, partner_depth(st.depth)}) {
+        for (const int32_t depth : {st.depth, window::partner_depth(st.depth)}) {
             if (SUCCEEDED(g_dx.ddraw->SetDisplayMode(DWORD(st.w), DWORD(height), DWORD(depth), DWORD(st.refresh_rate),
                                                      vga))) {
                 g_dx.vertical_offset = (height - st.h) >> 1;
@@ -309,10 +309,9 @@ bool dx_show() {
     // Unchanged pages are not shown again: a blit of the whole surface can
     // take longer than the pass interval (under Wine, about 11 ms), and
     // what the window lost is brought back by its paint message.
-    const std::size_t rows = std::size_t(ctx->h) * std::size_t(ctx->scanline_size);
-    const bool changed = std::any_of(ctx->dirty, ctx->dirty + rows, [](uint8_t d) { return d != 0; });
+    window::RowBand band{};
     bool shown = false;
-    if (changed) {
+    if (window::dirty_band(&band)) {
         DDSURFACEDESC desc{};
         desc.dwSize = sizeof desc;
         HRESULT locked = DDERR_SURFACELOST;
@@ -324,7 +323,7 @@ bool dx_show() {
             auto* surface = static_cast<uint8_t*>(desc.lpSurface);
             g_dx.blitter(surface + std::ptrdiff_t(g_dx.vertical_offset) * desc.lPitch, int32_t(desc.lPitch));
             g_dx.back->Unlock(nullptr);
-            std::memset(ctx->dirty, 0, rows);
+            window::clear_dirty_rows();
             dx_present();
             shown = true;
         }

@@ -15,6 +15,7 @@
 #include "gfx/drivers/win32/win32_drivers.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/win32/win32_window.h"
+#include "gfx/drivers/window/dirty_rows.h"
 #include "gfx/drivers/window/window_host.h"
 
 namespace gfx::win32 {
@@ -166,11 +167,10 @@ bool gdi_show() {
         select_palette(dc);
         st.palette_changed = false;
     }
-    int32_t y1 = 0, y2 = ctx->h - 1;
-    while (y1 < ctx->h && !ctx->dirty[y1]) ++y1;
-    const bool shown = y1 < ctx->h;
+    window::RowBand band{};
+    const bool shown = window::dirty_band(&band);
     if (shown) {
-        while (!ctx->dirty[y2]) --y2;
+        const int32_t y1 = band.first, y2 = band.last;
         if (g_gdi.blitter) g_gdi.blitter(g_gdi.conversion.data(), g_gdi.conversion_pitch);
         const int32_t s = ctx->scanline_size;
         copy_rows(dc, y1 * s, (y2 - y1 + 1) * s);
@@ -180,7 +180,7 @@ bool gdi_show() {
         }
     }
     ReleaseDC(hwnd, dc);
-    std::memset(ctx->dirty, 0, std::size_t(ctx->h) * std::size_t(ctx->scanline_size));
+    window::clear_dirty_rows();
     if (st.active) Win32Window::instance().refresh_key_states();
     return shown;
 }
@@ -213,31 +213,5 @@ const GfxDriver gdi_driver = {
     nullptr,
     nullptr,
 };
-
-}  // namespace gfx::win32
-
-namespace gfx::win32 {
-
-int32_t* display_modes(int32_t depth, int32_t* count, bool partners) {
-    auto partner = [](int32_t d) { return d == 15 ? 16 : d == 16 ? 15 : d == 24 ? 32 : d == 32 ? 24 : d; };
-    int32_t* modes = nullptr;
-    int32_t n = 0;
-    bool full = false;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; !full && EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
-        const auto bits = int32_t(mode.dmBitsPerPel);
-        if (bits != depth && !(partners && bits == partner(depth))) continue;
-        auto* grown = static_cast<int32_t*>(std::realloc(modes, sizeof(int32_t) * std::size_t(n + 1)));
-        if (!grown) {
-            full = true;
-            continue;
-        }
-        modes = grown;
-        modes[n++] = int32_t(mode.dmPelsHeight | (mode.dmPelsWidth << 16));
-    }
-    if (count) *count = n;
-    return modes;
-}
 
 }  // namespace gfx::win32

@@ -1,14 +1,15 @@
+// The Win32 window: class, creation, the window procedure that turns
+// messages into calls of the window-event core, and what the core asks of
+// the window system.
 #include "gfx/drivers/win32/win32_window.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 
-#include "runtime/keys.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/window/window_host.h"
 #include "runtime/code_page_437.h"
 #include "runtime/keyboard_win32.h"
+#include "runtime/keys.h"
 
 namespace gfx::win32 {
 namespace {
@@ -109,8 +110,7 @@ bool Win32Window::setup(window::WindowState& state, WindowRoutines routines, boo
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
 
     instance_ = GetModuleHandleA(nullptr);
-    class_name_ = "zrgfxclass_" + state.title;
-    if (class_name_.size() > 139) class_name_.resize(139);
+    class_name_ = window::window_class_name(state.title);
     WNDCLASSA wc{};
     wc.style = (state.flags & window::kOpenGL) ? CS_DBLCLKS : (CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
     wc.lpfnWndProc = window_proc;
@@ -407,107 +407,6 @@ void Win32Window::set_title(const char* title) {
 
 void Win32Window::paint() {
     if (routines_.paint) routines_.paint();
-}
-
-}  // namespace gfx::win32
-
-namespace gfx::win32 {
-namespace {
-
-std::atomic<uint64_t> g_passes{0};
-std::atomic<uint64_t> g_shows{0};
-std::atomic<int64_t> g_show_ns{0};
-std::atomic<HWND> g_window{nullptr};
-constexpr auto kPassInterval = std::chrono::milliseconds(10);
-
-}  // namespace
-
-DriverStats driver_stats() {
-    return {g_passes.load(std::memory_order_acquire), g_shows.load(std::memory_order_acquire),
-            g_show_ns.load(std::memory_order_acquire), g_window.load()};
-}
-
-void run_window_thread(std::promise<bool>& started, const std::function<bool()>& show) {
-    window::WindowHost& host = window::WindowHost::instance();
-    Win32Window& win = Win32Window::instance();
-    if (!win.open()) {
-        win.close();
-        started.set_value(false);
-        return;
-    }
-    host.attach(&win);
-    host.state().active = true;
-    g_window = win.handle();
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-    started.set_value(true);
-    while (host.running()) {
-        host.lock();
-        const auto start = std::chrono::steady_clock::now();
-        if (show()) {
-            g_show_ns.fetch_add((std::chrono::steady_clock::now() - start).count(), std::memory_order_relaxed);
-            g_shows.fetch_add(1, std::memory_order_release);
-        }
-        win.pump();
-        g_window = win.handle();
-        host.unlock();
-        g_passes.fetch_add(1, std::memory_order_release);
-
-        // Until the next pass, messages are handled as they arrive, so that
-        // a short click is seen down and then up.
-        const auto next = std::chrono::steady_clock::now() + kPassInterval;
-        while (host.running()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count();
-            if (left <= 0) break;
-            if (MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(left), QS_ALLINPUT) == WAIT_OBJECT_0) {
-                host.lock();
-                win.pump();
-                host.unlock();
-            }
-        }
-    }
-    host.attach(nullptr);
-    win.close();
-    g_window = nullptr;
-}
-
-std::array<PALETTEENTRY, 256> system_palette(const window::WindowState& st) {
-    std::array<PALETTEENTRY, 256> entries;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const uint32_t e = st.palette_entries[i];
-        entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
-    }
-    return entries;
-}
-
-bool set_display_mode(const window::WindowState& st) {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmPelsWidth = DWORD(st.w);
-    mode.dmPelsHeight = DWORD(st.h);
-    mode.dmBitsPerPel = DWORD(st.depth);
-    mode.dmDisplayFrequency = DWORD(st.refresh_rate);
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
-}
-
-int32_t start_window_driver(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, int32_t flags,
-                            WindowRoutines routines, std::function<void(std::promise<bool>&)> body) {
-    window::WindowHost& host = window::WindowHost::instance();
-    host.reset(title, w, h, std::max(depth, 8), refresh, uint32_t(flags));
-    if (flags & window::kOpenGL) return -1;
-    Win32Window& win = Win32Window::instance();
-    if (!win.setup(host.state(), std::move(routines), true)) return -1;
-    if (host.start(std::move(body)) != 0) {
-        win.teardown();
-        return -1;
-    }
-    return 0;
-}
-
-void window_driver_exit() {
-    window::WindowHost::instance().exit();
-    Win32Window::instance().teardown();
 }
 
 }  // namespace gfx::win32

@@ -32,6 +32,21 @@ constexpr int32_t kVkReturn = 0x0D;
 constexpr int32_t kVkMenu = 0x12;  // either alt key
 constexpr int32_t kVkF10 = 0x79;
 
+// The window class name of a window titled `title`: "zrgfxclass_" and the
+// title, cut to the longest name the window systems take.
+inline std::string window_class_name(const std::string& title) {
+    constexpr std::size_t kLongest = 139;
+    std::string name = "zrgfxclass_" + title;
+    if (name.size() > kLongest) name.resize(kLongest);
+    return name;
+}
+
+// The depth a display mode may have in place of `depth` (the same pixels in
+// another layout): 15 and 16, 24 and 32; any other depth is its own.
+constexpr int32_t partner_depth(int32_t depth) {
+    return depth == 15 ? 16 : depth == 16 ? 15 : depth == 24 ? 32 : depth == 32 ? 24 : depth;
+}
+
 struct MouseState {
     int32_t buttons = 0;
     int32_t wheel = 0;   // +1 per notch up, -1 per notch down

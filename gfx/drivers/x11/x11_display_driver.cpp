@@ -1,11 +1,10 @@
-// The "X11" display driver: a driver thread owns the window and, every
-// 10 ms, applies palette changes, shows the band of changed rows, clears
-// their flags, refreshes the key states and handles the window's events,
-// all under the window lock. Events that arrive between passes are handled
-// at once, so a key press reaches the key queue without waiting for the
-// next pass. The screen's set-up returns once the display is open; the
-// window is made and mapped while the program draws its first picture, and
-// nothing is put into it before it is mapped.
+// The "X11" display driver: the X11 window in the shared driver loop. A
+// pass applies requests and palette changes, shows the band of changed rows
+// and clears their flags, refreshes the key states and handles the
+// window's events; events that arrive between passes are handled at once.
+// The screen's set-up returns once the display is open; the window is made
+// and mapped while the program draws its first picture, and nothing is put
+// into it before it is mapped.
 #include <pthread.h>
 
 #include <atomic>
@@ -13,48 +12,152 @@
 #include <csignal>
 #include <cstring>
 #include <future>
+#include <optional>
 
 #include "gfx/core/context_internal.h"
+#include "gfx/drivers/window/dirty_rows.h"
+#include "gfx/drivers/window/driver_loop.h"
 #include "gfx/drivers/window/window_host.h"
 #include "gfx/drivers/x11/x11_drivers.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "gfx/drivers/x11/x11_presenter.h"
-#include "gfx/drivers/x11/wake_pipe.h"
 #include "gfx/drivers/x11/x11_window.h"
 
 namespace gfx::x11 {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kPassInterval = std::chrono::milliseconds(10);
-// A new picture starts a pass at once, but passes stay this far apart, so a
-// program that copies pages in a tight loop cannot keep the lock busy.
-constexpr auto kMinPassGap = std::chrono::milliseconds(2);
+using window::Clock;
 // The start is over when the mapped window's picture has not changed for
 // this long, or at the latest after kLongestStart.
 constexpr auto kSettleTime = std::chrono::milliseconds(50);
 constexpr auto kLongestStart = std::chrono::seconds(1);
 
-// Lives for the whole process: the program's thread may still be inside the
-// present hook while a driver thread ends.
-WakePipe& wake_pipe() {
-    static WakePipe pipe;
-    return pipe;
-}
-void wake_driver_thread() { wake_pipe().wake(); }
-
-std::atomic<uint64_t> g_passes{0};
-std::atomic<uint64_t> g_shows{0};
-std::atomic<int64_t> g_last_show_ns{0};
 std::atomic<bool> g_shm_allowed{true};
 std::atomic<bool> g_server_scaling_allowed{true};
 std::atomic<bool> g_shm_in_use{false};
 std::atomic<unsigned long> g_window{0};
 
-void clear_dirty() {
-    GfxContext* ctx = gfx_context();
-    if (ctx && ctx->dirty) std::memset(ctx->dirty, 0, std::size_t(ctx->h) * std::size_t(ctx->scanline_size));
-}
+// The X11 window in the driver loop.
+class X11Binding final : public window::DriverBinding {
+public:
+    explicit X11Binding(window::WindowState& state) : st_(state) {}
+
+    bool open() override {
+        // The set-up waits only until the display is open and can show the
+        // page: the window is created and mapped while the program draws
+        // its first picture. Until it exists, requests from the program's
+        // thread (title, cursor, position) wait in the window's mailbox.
+        win_ = X11Window::connect(st_);
+        if (!win_) return false;
+        presenter_.emplace(*win_, (st_.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
+        return presenter_->choose_format();
+    }
+    window::WindowPlatform& platform() override { return *win_; }
+
+    void start() override {
+        shows_before_ = window::loop_stats().shows;
+        win_->create();
+        window::WindowHost& host = window::WindowHost::instance();
+        host.lock();  // opening marks every row for showing
+        presenter_->open();
+        host.unlock();
+        // Set up while the window manager maps the window, MIT-SHM spares
+        // the server the copy through the socket from the first picture on.
+        if (g_shm_allowed.load()) presenter_->start_shared_memory();
+        g_shm_in_use = presenter_->uses_shm();
+        Presenter& presenter = *presenter_;
+        win_->set_hooks({[&presenter] { presenter.paint(); },
+                         [&presenter](int32_t w, int32_t h) { presenter.resize(w, h); },
+                         [&presenter](const XEvent& ev) { return presenter.handle_event(ev); }});
+        g_window = win_->handle();
+        start_ = Clock::now();
+    }
+
+    void before_pass() override {
+        if (!setup_finished_) finish_setup_when_settled();
+        // The server's completion of the previous put is awaited outside
+        // the lock: the program keeps drawing meanwhile.
+        presenter_->finish();
+        // Key states are asked of the server (after key or focus events
+        // only) before the lock is taken: the program draws meanwhile.
+        win_->collect();
+        keys_ = win_->keys_down();
+    }
+
+    bool show() override {
+        win_->apply_requests();
+        if (st_.palette_changed) {
+            // True-colour windows show palette pages through the converter,
+            // which reads the palette: every row is shown again.
+            st_.palette_changed = false;
+            window::EventCore::mark_all_rows();
+        }
+        bool shown = false;
+        // An unmapped window keeps nothing put into it: its rows stay
+        // marked until it is mapped (at the start, or when restored).
+        if (win_->mapped()) {
+            shown = presenter_->show_changed();
+            window::clear_dirty_rows();
+        }
+        if (st_.active) window::WindowHost::instance().core().refresh_key_states(keys_);
+        return shown;
+    }
+
+    void handle_input() override { win_->dispatch(); }
+    void take_input() override { win_->collect(); }
+
+    Woken wait(int32_t timeout_ms, const window::WakeSignal& wake) override {
+        switch (win_->wait(int(timeout_ms), wake.read_end())) {
+            case X11Window::Woken::events: return Woken::input;
+            case X11Window::Woken::wake_fd: return Woken::wake;
+            case X11Window::Woken::timeout: break;
+        }
+        return Woken::timeout;
+    }
+
+    // Mapped or exposed: the picture goes out now.
+    bool pass_wanted() override { return win_->take_show_request(); }
+    bool ended() const override { return win_->lost(); }
+
+    void stop() override {
+        if (win_->lost()) window::WindowHost::instance().await_end_after_loss();
+        if (presenter_) presenter_->finish();
+    }
+    void close() override {
+        g_shm_in_use = false;
+        g_window = 0;
+        presenter_.reset();
+        win_.reset();
+    }
+
+private:
+    // Once the window shows the program's first pictures and they have
+    // stopped changing: what the start need not wait for.
+    void finish_setup_when_settled() {
+        const window::LoopStats stats = window::loop_stats();
+        const auto now = Clock::now();
+        const auto last_show = Clock::time_point(Clock::duration(stats.last_show_ns));
+        if (stats.shows == shows_before_ ||
+            !((win_->mapped() && now - last_show >= kSettleTime) || now - start_ >= kLongestStart))
+            return;
+        setup_finished_ = true;
+        win_->finish_setup();
+        Display* d = win_->display();
+        const int rate = win_->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
+        window::WindowHost& host = window::WindowHost::instance();
+        host.lock();
+        if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
+        host.unlock();
+    }
+
+    window::WindowState& st_;
+    std::unique_ptr<X11Window> win_;
+    std::optional<Presenter> presenter_;
+    std::bitset<256> keys_;
+    uint64_t shows_before_ = 0;
+    Clock::time_point start_{};
+    bool setup_finished_ = false;
+};
 
 void driver_thread(std::promise<bool>& started) {
     // A write to a server that has gone raises SIGPIPE, which would end the
@@ -64,121 +167,8 @@ void driver_thread(std::promise<bool>& started) {
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-
-    window::WindowHost& host = window::WindowHost::instance();
-    window::WindowState& st = host.state();
-    // The set-up waits only until the display is open and can show the
-    // page: the window is created and mapped while the program draws its
-    // first picture. Until it exists, requests from the program's thread
-    // (title, cursor, position) wait in the window's mailbox.
-    std::unique_ptr<X11Window> win = X11Window::connect(st);
-    if (!win) {
-        started.set_value(false);
-        return;
-    }
-    Presenter presenter(*win, (st.flags & window::kShaped) != 0, g_server_scaling_allowed.load());
-    if (!presenter.choose_format()) {
-        started.set_value(false);
-        return;
-    }
-    host.attach(win.get());
-    st.active = true;
-    const uint64_t shows_before = g_shows.load(std::memory_order_relaxed);
-    WakePipe& wake = wake_pipe();
-    wake.drain();
-    set_present_hook(wake_driver_thread);
-    started.set_value(true);
-
-    win->create();
-    host.lock();  // opening marks every row for showing
-    presenter.open();
-    host.unlock();
-    // Set up while the window manager maps the window, MIT-SHM spares the
-    // server the copy through the socket from the first picture on.
-    if (g_shm_allowed.load()) presenter.start_shared_memory();
-    g_shm_in_use = presenter.uses_shm();
-    win->set_hooks({[&] { presenter.paint(); }, [&](int32_t w, int32_t h) { presenter.resize(w, h); },
-                    [&](const XEvent& ev) { return presenter.handle_event(ev); }});
-    g_window = win->handle();
-    const auto start = Clock::now();
-    auto last_show = start;
-
-    bool setup_finished = false;
-    while (host.running() && !win->lost()) {
-        const auto now = Clock::now();
-        if (!setup_finished && g_shows.load(std::memory_order_relaxed) > shows_before &&
-            ((win->mapped() && now - last_show >= kSettleTime) || now - start >= kLongestStart)) {
-            // The window shows the program's first pictures, and they have
-            // stopped changing: now what the start need not wait for.
-            setup_finished = true;
-            win->finish_setup();
-            Display* d = win->display();
-            const int rate = win->connection_alive() ? refresh_rate(d, DefaultRootWindow(d)) : 0;
-            host.lock();
-            if (GfxContext* ctx = gfx_context()) ctx->refresh_rate = rate;
-            host.unlock();
-        }
-        // The server's completion of the previous put is awaited outside the
-        // lock: the program keeps drawing meanwhile.
-        presenter.finish();
-        // Key states are asked of the server (after key or focus events
-        // only) before the lock is taken: the program draws meanwhile.
-        win->collect();
-        const std::bitset<256> keys = win->keys_down();
-        host.lock();
-        win->apply_requests();
-        if (st.palette_changed) {
-            // True-colour windows show palette pages through the converter,
-            // which reads the palette: every row is shown again.
-            st.palette_changed = false;
-            window::EventCore::mark_all_rows();
-        }
-        // An unmapped window keeps nothing put into it: its rows stay
-        // marked until it is mapped (at the start, or when restored).
-        if (win->mapped()) {
-            if (presenter.show_changed()) {
-                last_show = Clock::now();
-                g_shows.fetch_add(1, std::memory_order_relaxed);
-                g_last_show_ns.store(last_show.time_since_epoch().count(), std::memory_order_release);
-            }
-            clear_dirty();
-        }
-        if (st.active) host.core().refresh_key_states(keys);
-        win->dispatch();
-        host.unlock();
-        g_passes.fetch_add(1, std::memory_order_release);
-
-        // Until the next pass, events are handled as they arrive; a new
-        // picture on the visible page brings the next pass forward.
-        const auto pass_end = Clock::now();
-        auto next = pass_end + (win->take_show_request() ? kMinPassGap : kPassInterval);
-        while (host.running() && !win->lost()) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-            if (left <= 0) break;
-            switch (win->wait(int(left), wake.read_end())) {
-                case X11Window::Woken::events:
-                    win->collect();
-                    host.lock();
-                    win->dispatch();
-                    host.unlock();
-                    // Mapped or exposed: the picture goes out now.
-                    if (win->take_show_request()) next = std::min(next, pass_end + kMinPassGap);
-                    break;
-                case X11Window::Woken::wake_fd:
-                    wake.drain();
-                    next = std::min(next, pass_end + kMinPassGap);
-                    break;
-                case X11Window::Woken::timeout:
-                    break;
-            }
-        }
-    }
-    set_present_hook(nullptr);
-    if (win->lost()) host.await_end_after_loss();
-    presenter.finish();
-    host.attach(nullptr);
-    g_shm_in_use = false;
-    g_window = 0;
+    X11Binding binding(window::WindowHost::instance().state());
+    window::run_driver(started, binding);
 }
 
 int32_t x11_init(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, int32_t flags) {
@@ -211,8 +201,8 @@ const GfxDriver display_driver = {
 };
 
 DriverStats driver_stats() {
-    return {g_passes.load(std::memory_order_acquire), g_shows.load(std::memory_order_relaxed),
-            g_last_show_ns.load(std::memory_order_acquire), g_shm_in_use.load(), g_window.load()};
+    const window::LoopStats loop = window::loop_stats();
+    return {loop.passes, loop.shows, loop.last_show_ns, g_shm_in_use.load(), g_window.load()};
 }
 
 void set_shared_memory_allowed(bool allowed) { g_shm_allowed = allowed; }

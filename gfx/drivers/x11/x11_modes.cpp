@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/drivers/window/window_state.h"
 #include "gfx/drivers/x11/x11_drivers.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "gfx/drivers/x11/x11_window.h"
@@ -14,15 +15,6 @@
 namespace gfx::x11 {
 namespace {
 
-int32_t partner_depth(int32_t depth) {
-    switch (depth) {
-        case 15: return 16;
-        case 16: return 15;
-        case 24: return 32;
-        case 32: return 24;
-        default: return depth;
-    }
-}
 
 // Bits per pixel of the screen's depth.
 int32_t screen_bits(Display* d) {
@@ -73,7 +65,7 @@ int32_t* fetch_modes(int32_t depth, int32_t* count, bool partners) {
     int event_base = 0, error_base = 0;
     const int32_t bits = screen_bits(d);
     if (r->query_extension(d, &event_base, &error_base) &&
-        (depth == bits || (partners && partner_depth(depth) == bits)))
+        (depth == bits || (partners && window::partner_depth(depth) == bits)))
         modes = list_modes(d, *r);
     XCloseDisplay(d);
     if (modes.empty()) return nullptr;

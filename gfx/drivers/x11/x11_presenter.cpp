@@ -11,6 +11,7 @@
 
 #include "gfx/core/unaligned.h"
 #include "gfx/drivers/convert/scale.h"
+#include "gfx/drivers/window/dirty_rows.h"
 #include "gfx/drivers/x11/x11_libs.h"
 #include "gfx/gfx.h"
 
@@ -281,11 +282,9 @@ bool Presenter::show_changed() {
     GfxContext* ctx = gfx_context();
     if (!ctx || !image_) return false;
     const auto* dirty = ctx->dirty;
-    const auto* first = std::find(dirty, dirty + ctx->h, 1);
-    if (first == dirty + ctx->h) return false;
-    const auto y1 = int32_t(first - dirty);
-    int32_t y2 = ctx->h - 1;
-    while (!dirty[y2]) --y2;
+    window::RowBand band{};
+    if (!window::dirty_band(&band)) return false;
+    const int32_t y1 = band.first, y2 = band.last;
     if (shaped_) update_shape(y1, y2);
 
     const int32_t sl = std::max(ctx->scanline_size, 1), s = window_.placement().scale;

@@ -29,7 +29,6 @@ constexpr long kEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | Bu
                             StructureNotifyMask | ExposureMask | PropertyChangeMask;
 constexpr Time kDoubleClickMs = 500;
 constexpr int32_t kDoubleClickSlop = 4;
-constexpr std::size_t kClassNameMax = 139;
 
 // _NET_WM_STATE actions.
 constexpr long kStateRemove = 0;
@@ -156,11 +155,10 @@ void X11Window::create() {
     client_w_ = w;
     client_h_ = h;
 
-    // Title, class ("zrgfxclass_" + title, as long as it fits), protocols,
+    // Title, class (window_class_name), protocols,
     // input hint, size hints, decorations and initial state.
     apply_title(state_.title);
-    std::string class_name = "zrgfxclass_" + state_.title;
-    if (class_name.size() > kClassNameMax) class_name.resize(kClassNameMax);
+    const std::string class_name = window::window_class_name(state_.title);
     XClassHint class_hint{const_cast<char*>(state_.title.c_str()), const_cast<char*>(class_name.c_str())};
     XSetClassHint(d, window_, &class_hint);
     XSetWMProtocols(d, window_, &atoms_[kWmDeleteWindow], 1);
