@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "gfx/drivers/window/event_core.h"
+#include "gfx/drivers/window/request_mailbox.h"
 #include "gfx/drivers/x11/x11_keys.h"
 
 namespace gfx::x11 {
@@ -150,6 +151,13 @@ private:
     void send_wm_state(long action, Atom first, Atom second);
     bool wm_supports(Atom atom) const;
 
+    static constexpr long kEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                       PointerMotionMask | EnterWindowMask | LeaveWindowMask | FocusChangeMask |
+                                       StructureNotifyMask | ExposureMask | PropertyChangeMask;
+    // _NET_WM_STATE actions.
+    static constexpr long kStateRemove = 0;
+    static constexpr long kStateAdd = 1;
+
     enum AtomIndex {
         kWmProtocols, kWmDeleteWindow, kNetWmState, kNetWmStateFullscreen, kNetWmStateAbove,
         kNetWmStateMaxVert, kNetWmStateMaxHorz, kNetWmName, kUtf8String, kNetActiveWindow, kNetSupported,
@@ -208,19 +216,17 @@ private:
     unsigned last_press_button_ = 0;
     int32_t last_press_x_ = 0, last_press_y_ = 0;
 
-    struct Requests {
-        std::optional<std::string> title;
-        std::optional<std::pair<int32_t, int32_t>> cursor_to;
-        std::optional<bool> cursor_visible;
-        std::optional<bool> confine;
-        std::optional<std::pair<int32_t, int32_t>> move_to;
-    };
-    std::mutex requests_mutex_;
-    Requests requests_;
+    window::RequestMailbox mailbox_;
 };
 
 // Calls XInitThreads once per process, before any other Xlib call of the
 // drivers.
 void init_xlib_threads();
+
+// Reads a window property of atoms; empty when missing.
+std::vector<Atom> read_atoms(Display* d, ::Window w, Atom property);
+
+// a / b rounded towards minus infinity (b > 0).
+constexpr int32_t floor_div(int32_t a, int32_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace gfx::x11
