@@ -22,14 +22,14 @@ const SystemLayout g_layout;
 void use_system_keyboard_layout() { set_keyboard_layout(&g_layout); }
 
 int32_t console_modifiers(uint32_t state) {
-    int32_t m = 0;
-    if (state & SHIFT_PRESSED) m |= kModShift;
-    if (state & LEFT_CTRL_PRESSED) m |= kModLeftCtrl;
-    if (state & RIGHT_CTRL_PRESSED) m |= kModRightCtrl;
-    if (state & LEFT_ALT_PRESSED) m |= kModLeftAlt;
-    if (state & RIGHT_ALT_PRESSED) m |= kModRightAlt;
-    if (state & ENHANCED_KEY) m |= kModExtended;
-    return m;
+    ModifierKeys k;
+    k.shift = (state & SHIFT_PRESSED) != 0;
+    k.left_ctrl = (state & LEFT_CTRL_PRESSED) != 0;
+    k.right_ctrl = (state & RIGHT_CTRL_PRESSED) != 0;
+    k.left_alt = (state & LEFT_ALT_PRESSED) != 0;
+    k.right_alt = (state & RIGHT_ALT_PRESSED) != 0;
+    k.extended = (state & ENHANCED_KEY) != 0;
+    return modifier_bits(k);
 }
 
 int32_t console_key_code(uint8_t character, uint16_t scancode, uint16_t vk, uint32_t control_key_state) {

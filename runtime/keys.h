@@ -21,6 +21,22 @@ constexpr int32_t kModExtended = 0x100;   // the key carries the extended-key ma
 constexpr int32_t kModAlt = kModRightAlt | kModLeftAlt;
 constexpr int32_t kModCtrl = kModRightCtrl | kModLeftCtrl;
 
+// Which modifier keys are held for a key message, as a platform reads them.
+struct ModifierKeys {
+    bool shift = false;  // either shift key
+    bool left_ctrl = false;
+    bool right_ctrl = false;
+    bool left_alt = false;
+    bool right_alt = false;
+    bool extended = false;  // the key itself carries the extended-key mark
+};
+
+// The kMod* bits of held modifier keys.
+constexpr int32_t modifier_bits(const ModifierKeys& k) {
+    return (k.shift ? kModShift : 0) | (k.left_ctrl ? kModLeftCtrl : 0) | (k.right_ctrl ? kModRightCtrl : 0) |
+           (k.left_alt ? kModLeftAlt : 0) | (k.right_alt ? kModRightAlt : 0) | (k.extended ? kModExtended : 0);
+}
+
 // The code of the window's close button (also what Alt+F4 gives).
 constexpr int32_t kKeyClose = 0x6BFF;
 

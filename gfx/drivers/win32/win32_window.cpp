@@ -64,14 +64,14 @@ bool cursor_in(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right &
 // Modifier bits of the key translation from the keyboard state.
 int32_t modifiers_of(const BYTE* keys, bool extended) {
     auto down = [&](int vk) { return (keys[vk] & 0x80) != 0; };
-    int32_t m = 0;
-    if (down(VK_SHIFT) || down(VK_LSHIFT) || down(VK_RSHIFT)) m |= lichtbox::kModShift;
-    if (down(VK_CONTROL) || down(VK_LCONTROL)) m |= lichtbox::kModLeftCtrl;
-    if (down(VK_RCONTROL)) m |= lichtbox::kModRightCtrl;
-    if (down(VK_MENU) || down(VK_LMENU)) m |= lichtbox::kModLeftAlt;
-    if (down(VK_RMENU)) m |= lichtbox::kModRightAlt;
-    if (extended) m |= lichtbox::kModExtended;
-    return m;
+    lichtbox::ModifierKeys k;
+    k.shift = down(VK_SHIFT) || down(VK_LSHIFT) || down(VK_RSHIFT);
+    k.left_ctrl = down(VK_CONTROL) || down(VK_LCONTROL);
+    k.right_ctrl = down(VK_RCONTROL);
+    k.left_alt = down(VK_MENU) || down(VK_LMENU);
+    k.right_alt = down(VK_RMENU);
+    k.extended = extended;
+    return lichtbox::modifier_bits(k);
 }
 
 // A character of the system's ANSI code page as a code page 437 byte; -1

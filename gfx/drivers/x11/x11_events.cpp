@@ -200,12 +200,16 @@ void X11Window::update_activation(bool focused, bool mapped) {
 int32_t X11Window::modifiers(unsigned state, bool extended) const {
     // Key codes of the right Ctrl and right Alt keys (input codes 97, 100).
     constexpr unsigned kRightCtrl = 97 + 8, kRightAlt = 100 + 8;
-    int32_t m = extended ? lichtbox::kModExtended : 0;
-    if (state & ShiftMask) m |= lichtbox::kModShift;
-    if (state & ControlMask) m |= down_[kRightCtrl] ? lichtbox::kModRightCtrl : lichtbox::kModLeftCtrl;
-    if (state & Mod1Mask) m |= down_[kRightAlt] ? lichtbox::kModRightAlt : lichtbox::kModLeftAlt;
-    if (state & Mod5Mask) m |= lichtbox::kModRightAlt | lichtbox::kModLeftCtrl;  // AltGr reads as Ctrl + right Alt
-    return m;
+    lichtbox::ModifierKeys k;
+    k.extended = extended;
+    k.shift = (state & ShiftMask) != 0;
+    const bool ctrl = (state & ControlMask) != 0, alt = (state & Mod1Mask) != 0;
+    k.right_ctrl = ctrl && down_[kRightCtrl];
+    k.left_ctrl = ctrl && !down_[kRightCtrl];
+    k.right_alt = alt && down_[kRightAlt];
+    k.left_alt = alt && !down_[kRightAlt];
+    if (state & Mod5Mask) k.right_alt = k.left_ctrl = true;  // AltGr reads as Ctrl + right Alt
+    return lichtbox::modifier_bits(k);
 }
 
 void X11Window::handle_key(XKeyEvent& ev, bool filtered) {
