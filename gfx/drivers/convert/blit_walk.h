@@ -1,53 +1,42 @@
-// The row walk every converter shares: which page rows changed, where their
-// device rows are, and the doubling of rows on screens with scanline size 2.
+// What every converter shares: the row walk (which page rows changed, where
+// their device rows are, the repeat of rows for scanline sizes above 1),
+// the 16-bit tables it reads and the stores of device rows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "gfx/core/context_internal.h"
 #include "gfx/core/unaligned.h"
-#include "gfx/gfx.h"
+#include "gfx/drivers/convert/converters.h"
 
 namespace gfx::convert {
 
-// What a converter reads of the open screen.
-struct Screen {
-    const uint8_t* framebuffer;
-    int32_t w, h, pitch, scanline;
-    const uint8_t* dirty;
-    const uint32_t* palette;  // device_palette
-    const uint32_t* low;      // 16-bit source tables
-    const uint32_t* high;
-};
-
-// False while no screen is open.
-inline bool current_screen(Screen& s) {
-    const GfxContext* ctx = gfx_context();
-    const auto* tables = static_cast<const uint32_t*>(blit_lookup());
-    if (!ctx || !ctx->framebuffer || !ctx->dirty || !tables) return false;
-    s = Screen{ctx->framebuffer, ctx->w, ctx->h, ctx->pitch, ctx->scanline_size < 1 ? 1 : ctx->scanline_size,
-               ctx->dirty, ctx->device_palette, tables, tables + 256};
-    return true;
+// The 16-bit source tables a converter for red position RedLow reads: the
+// source's own, else the static ones.
+template <bool RedLow>
+inline Rgb16Tables source_tables(const ConvertSource& s) {
+    if (s.rgb16_low && s.rgb16_high) return {s.rgb16_low, s.rgb16_high};
+    return rgb16_tables(RedLow);
 }
 
 // Converts every changed page row with row(src, dst) into its device row(s);
 // row_bytes is what row writes, copied into the further rows of a doubled
 // scanline.
 template <typename Row>
-void walk(const Screen& s, uint8_t* dest, int32_t dest_pitch, std::size_t row_bytes, Row&& row) {
+void walk(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch, std::size_t row_bytes, Row&& row) {
+    const int32_t scanline = s.scanline < 1 ? 1 : s.scanline;
     for (int32_t y = 0; y < s.h; ++y) {
-        if (!s.dirty[y]) continue;
-        uint8_t* d = dest + std::ptrdiff_t(y) * s.scanline * dest_pitch;
-        row(s.framebuffer + std::size_t(y) * std::size_t(s.pitch), d);
-        for (int32_t k = 1; k < s.scanline; ++k) std::memcpy(d + std::ptrdiff_t(k) * dest_pitch, d, row_bytes);
+        if (s.dirty && !s.dirty[y]) continue;
+        uint8_t* d = dest + std::ptrdiff_t(y) * scanline * dest_pitch;
+        row(s.pixels + std::size_t(y) * std::size_t(s.pitch), d);
+        for (int32_t k = 1; k < scanline; ++k) std::memcpy(d + std::ptrdiff_t(k) * dest_pitch, d, row_bytes);
     }
 }
 
 // Device pixels of the 256 palette entries, for the palette cells.
 template <typename Fn>
-void palette_lut(const Screen& s, uint32_t* lut, Fn&& fn) {
+void palette_lut(const ConvertSource& s, uint32_t* lut, Fn&& fn) {
     for (int i = 0; i < 256; ++i) lut[i] = fn(s.palette ? s.palette[i] : 0u);
 }
 

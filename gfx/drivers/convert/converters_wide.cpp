@@ -1,11 +1,12 @@
 // The wide converters: 16-byte vector steps (SSE2) for the 15-, 16- and
 // 32-bit devices, four pixels per three 32-bit stores for 24-bit devices.
-// Taken only for widths that are a multiple of 4 and scanline size 1; their
-// output equals the plain converters' byte for byte. Palette pages on 15-,
+// The drivers take them for widths that are a multiple of 4 and scanline
+// size 1; at any size their pixels equal the plain converters' byte for
+// byte. Palette pages on 15-,
 // 16- and 32-bit devices are a table look-up per pixel either way and use
 // the plain converters.
 #include "gfx/drivers/convert/blit_walk.h"
-#include "gfx/drivers/convert/blitters.h"
+#include "gfx/drivers/convert/converters.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -28,9 +29,7 @@ inline void store24_wide(uint8_t* d, int32_t n, Px&& px) {
 }
 
 template <bool RedLow, PageFormat Page>
-void blit24(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit24(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     const std::size_t row_bytes = std::size_t(s.w) * 3;
     if constexpr (Page == PageFormat::palette) {
         uint32_t lut[256];
@@ -39,8 +38,9 @@ void blit24(uint8_t* dest, int32_t dest_pitch) {
             store24_wide(d, s.w, [&](int32_t i) { return lut[src[i]]; });
         });
     } else if constexpr (Page == PageFormat::rgb16) {
+        const Rgb16Tables t = source_tables<RedLow>(s);
         walk(s, dest, dest_pitch, row_bytes, [&](const uint8_t* src, uint8_t* d) {
-            store24_wide(d, s.w, [&](int32_t i) { return rgb16_color(load<uint16_t>(src + 2 * i), s.low, s.high); });
+            store24_wide(d, s.w, [&](int32_t i) { return rgb16_color(load<uint16_t>(src + 2 * i), t.low, t.high); });
         });
     } else {
         walk(s, dest, dest_pitch, row_bytes, [&](const uint8_t* src, uint8_t* d) {
@@ -49,9 +49,7 @@ void blit24(uint8_t* dest, int32_t dest_pitch) {
     }
 }
 
-void copy_rows(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void copy_rows(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     walk(s, dest, dest_pitch, std::size_t(s.pitch),
          [&](const uint8_t* src, uint8_t* d) { std::memcpy(d, src, std::size_t(s.pitch)); });
 }
@@ -93,9 +91,7 @@ inline __m128i pack_lanes(__m128i a, __m128i b) {
 }
 
 template <int Depth, bool RedLow>
-void blit_rgb32_to_16(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit_rgb32_to_16(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     walk(s, dest, dest_pitch, std::size_t(s.w) * 2, [&](const uint8_t* src, uint8_t* d) {
         int32_t i = 0;
         for (; i + 8 <= s.w; i += 8) {
@@ -108,9 +104,7 @@ void blit_rgb32_to_16(uint8_t* dest, int32_t dest_pitch) {
     });
 }
 
-void blit_rgb32_red_low(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit_rgb32_red_low(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     walk(s, dest, dest_pitch, std::size_t(s.w) * 4, [&](const uint8_t* src, uint8_t* d) {
         int32_t i = 0;
         for (; i + 4 <= s.w; i += 4) {
@@ -140,9 +134,7 @@ inline __m128i rgb16_lanes(__m128i p) {
 }
 
 template <int Depth, bool RedLow>
-void blit_rgb16_to_16(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit_rgb16_to_16(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     walk(s, dest, dest_pitch, std::size_t(s.w) * 2, [&](const uint8_t* src, uint8_t* d) {
         int32_t i = 0;
         for (; i + 8 <= s.w; i += 8) store128(d + 2 * i, rgb16_lanes<Depth, RedLow>(load128(src + 2 * i)));
@@ -165,10 +157,9 @@ inline __m128i rgb16_to_color(__m128i p) {
 }
 
 template <bool RedLow>
-void blit_rgb16_to_32(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit_rgb16_to_32(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     const __m128i zero = _mm_setzero_si128();
+    const Rgb16Tables t = source_tables<RedLow>(s);
     walk(s, dest, dest_pitch, std::size_t(s.w) * 4, [&](const uint8_t* src, uint8_t* d) {
         int32_t i = 0;
         for (; i + 8 <= s.w; i += 8) {
@@ -177,13 +168,11 @@ void blit_rgb16_to_32(uint8_t* dest, int32_t dest_pitch) {
             store128(d + 4 * i + 16, rgb16_to_color<RedLow>(_mm_unpackhi_epi16(p, zero)));
         }
         store32_row(d + 4 * i, s.w - i,
-                    [&](int32_t k) { return rgb16_color(load<uint16_t>(src + 2 * (i + k)), s.low, s.high); });
+                    [&](int32_t k) { return rgb16_color(load<uint16_t>(src + 2 * (i + k)), t.low, t.high); });
     });
 }
 
-void blit_shaped_wide(uint8_t* dest, int32_t dest_pitch) {
-    Screen s;
-    if (!current_screen(s)) return;
+void blit_shaped_wide(const ConvertSource& s, uint8_t* dest, int32_t dest_pitch) {
     walk(s, dest, dest_pitch, std::size_t(s.w) * 4, [&](const uint8_t* src, uint8_t* d) {
         int32_t i = 0;
         for (; i + 4 <= s.w; i += 4) store128(d + 4 * i, _mm_and_si128(load128(src + 4 * i), mask32(0x00FFFFFF)));
@@ -194,7 +183,7 @@ void blit_shaped_wide(uint8_t* dest, int32_t dest_pitch) {
 #endif  // __SSE2__
 
 template <bool RedLow, PageFormat Page>
-Blitter wide_for(int32_t device_depth) {
+Converter wide_for(int32_t device_depth) {
     if (device_depth == 24) return blit24<RedLow, Page>;
 #if defined(__SSE2__)
     if constexpr (Page == PageFormat::rgb32) {
@@ -212,7 +201,7 @@ Blitter wide_for(int32_t device_depth) {
 
 }  // namespace
 
-Blitter wide_cell(bool red_low, PageFormat page, int32_t device_depth) {
+Converter wide_cell(bool red_low, PageFormat page, int32_t device_depth) {
     if (device_depth != 15 && device_depth != 16 && device_depth != 24 && device_depth != 32) return nullptr;
     switch (page) {
         case PageFormat::palette: return red_low ? wide_for<true, PageFormat::palette>(device_depth)
@@ -225,9 +214,9 @@ Blitter wide_cell(bool red_low, PageFormat page, int32_t device_depth) {
     return nullptr;
 }
 
-Blitter wide_row_copy() { return copy_rows; }
+Converter wide_row_copy() { return copy_rows; }
 
-Blitter wide_shaped() {
+Converter wide_shaped() {
 #if defined(__SSE2__)
     return blit_shaped_wide;
 #else

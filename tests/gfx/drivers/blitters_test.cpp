@@ -1,14 +1,17 @@
 // The display converters: every cell's plain and wide variants agree byte
-// for byte, hand-computed pixels per cell, and the row walk's edge cases.
+// for byte, hand-computed pixels per cell, the row walk's edge cases, and
+// the converters on plain buffers with no screen open.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "gfx/core/context_internal.h"
 #include "gfx/drivers/convert/blitters.h"
+#include "gfx/drivers/convert/converters.h"
 #include "gfx/drivers/convert/scale.h"
 
 namespace {
@@ -186,6 +189,122 @@ TEST_F(BlitterTest, SelectionFollowsDepthsAndTheProcessorCheck) {
     ASSERT_EQ(gfx_screen_set_size(642, 4, 8, 1, 0, 0), 0);  // width not a multiple of 4
     gfx_context()->flags |= GFX_CPU_MMX;
     EXPECT_EQ(gfx::gfx_blitter_select(8, false), gfx::convert::row_copy(false));
+}
+
+// The device pixel of page pixel px by the formulas of device_pixels.h.
+template <int Depth, bool RedLow>
+uint32_t formula(PageFormat format, uint32_t px, const uint32_t* palette) {
+    using namespace gfx::convert;
+    if (format == PageFormat::palette) return from_palette<Depth, RedLow>(palette[px]);
+    if (format == PageFormat::rgb32) return from_rgb32<Depth, RedLow>(px);
+    if constexpr (Depth <= 16) {
+        return from_rgb16<Depth, RedLow>(px);
+    } else {
+        const Rgb16Tables t = rgb16_tables(RedLow);
+        return rgb16_color(px, t.low, t.high);
+    }
+}
+
+uint32_t formula(PageFormat format, int32_t device, bool red_low, uint32_t px, const uint32_t* palette) {
+    switch (device * 2 + (red_low ? 1 : 0)) {
+        case 30: return formula<15, false>(format, px, palette);
+        case 31: return formula<15, true>(format, px, palette);
+        case 32: return formula<16, false>(format, px, palette);
+        case 33: return formula<16, true>(format, px, palette);
+        case 48: return formula<24, false>(format, px, palette);
+        case 49: return formula<24, true>(format, px, palette);
+        case 64: return formula<32, false>(format, px, palette);
+        default: return formula<32, true>(format, px, palette);
+    }
+}
+
+TEST(ConverterTest, SixteenBitTablesExpandEveryPixel) {
+    for (bool red_low : {false, true}) {
+        const gfx::convert::Rgb16Tables t = gfx::convert::rgb16_tables(red_low);
+        for (uint32_t s = 0; s < 0x10000; ++s) {
+            const uint32_t r = (s >> 11) << 3, g = ((s >> 5) & 0x3F) << 2, b = (s & 0x1F) << 3;
+            const uint32_t want = red_low ? b << 16 | g << 8 | r : r << 16 | g << 8 | b;
+            ASSERT_EQ(gfx::convert::rgb16_color(s, t.low, t.high), want) << s << " red low " << red_low;
+        }
+    }
+}
+
+// Every converter on a 5 x 3 page in a padded buffer, no screen open: each
+// changed row's pixels follow the formulas, its further scanline rows repeat
+// it, and nothing else is written (a row copy may copy the page row's
+// padding too).
+TEST(ConverterTest, PlainBuffersWithoutAScreen) {
+    ASSERT_TRUE(gfx_context() == nullptr || gfx_context()->framebuffer == nullptr);
+    constexpr int32_t kW = 5, kH = 3, kDestPitch = kW * 4 + 7;
+    const uint8_t changed[kH] = {1, 0, 1};
+    const struct {
+        int32_t scanline;
+        const uint8_t* dirty;
+    } walks[] = {{2, changed}, {1, nullptr}};
+    const struct {
+        int32_t depth, bpp;
+        PageFormat format;
+    } pages[] = {{8, 1, PageFormat::palette}, {16, 2, PageFormat::rgb16}, {32, 4, PageFormat::rgb32}};
+    std::mt19937 rng(5);
+    uint32_t palette[256];
+    for (uint32_t& e : palette) e = rng() & 0xFFFFFF;
+    for (const auto& page : pages) {
+        const int32_t pitch = kW * page.bpp + 3;
+        std::vector<uint8_t> pixels(std::size_t(pitch * kH));
+        for (uint8_t& b : pixels) b = uint8_t(rng());
+        for (const auto& rows : walks) {
+            for (int32_t device : {8, 15, 16, 24, 32}) {
+                for (int cell = 0; cell < 8; ++cell) {
+                    const bool red_low = cell & 1, wide = cell & 2, own_tables = cell & 4;
+                    const gfx::convert::Rgb16Tables t = gfx::convert::rgb16_tables(red_low);
+                    const gfx::convert::ConvertSource source{pixels.data(), kW, kH, pitch, rows.scanline, rows.dirty,
+                                                             palette, own_tables ? t.low : nullptr,
+                                                             own_tables ? t.high : nullptr};
+                    const auto convert = gfx::convert::select(page.depth, device, red_low, wide);
+                    const std::string where = "page " + std::to_string(page.depth) + " device " +
+                                              std::to_string(device) + " cell " + std::to_string(cell) +
+                                              " scanline " + std::to_string(rows.scanline);
+                    if (device == 8 && page.depth != 8) {
+                        EXPECT_EQ(convert, nullptr) << where;
+                        continue;
+                    }
+                    ASSERT_NE(convert, nullptr) << where;
+                    std::vector<uint8_t> out(std::size_t(kDestPitch * kH * rows.scanline), kUntouched);
+                    convert(source, out.data(), kDestPitch);
+                    const int32_t bytes = device == 8 ? 1 : device == 24 ? 3 : device == 32 ? 4 : 2;
+                    for (int32_t y = 0; y < kH * rows.scanline; ++y) {
+                        const int32_t page_row = y / rows.scanline;
+                        const uint8_t* src = pixels.data() + page_row * pitch;
+                        const uint8_t* d = out.data() + y * kDestPitch;
+                        const bool written = !rows.dirty || rows.dirty[page_row];
+                        for (int32_t x = 0; written && x < kW; ++x) {
+                            uint32_t px = 0, got = 0;
+                            std::memcpy(&px, src + x * page.bpp, std::size_t(page.bpp));
+                            std::memcpy(&got, d + x * bytes, std::size_t(bytes));
+                            const uint32_t want = device == 8 ? px : formula(page.format, device, red_low, px, palette);
+                            const uint32_t mask = bytes == 4 ? ~0u : (1u << (8 * bytes)) - 1;
+                            EXPECT_EQ(got, want & mask) << where << " at " << x << "," << y;
+                        }
+                        for (int32_t i = written ? kW * bytes : 0; i < kDestPitch; ++i)
+                            EXPECT_TRUE(d[i] == kUntouched || (written && i < pitch && d[i] == src[i]))
+                                << where << " byte " << i << " of row " << y;
+                    }
+                }
+            }
+        }
+    }
+    // 32-bit pages for shaped windows: the top byte cleared.
+    const uint32_t page[2] = {0x80123456u, 0xFFABCDEFu};
+    for (bool wide : {false, true}) {
+        std::vector<uint8_t> out(8, kUntouched);
+        gfx::convert::shaped(wide)({reinterpret_cast<const uint8_t*>(page), 2, 1, 8, 1, nullptr, nullptr, nullptr,
+                                    nullptr},
+                                   out.data(), 8);
+        uint32_t got[2];
+        std::memcpy(got, out.data(), 8);
+        EXPECT_EQ(got[0], 0x123456u) << wide;
+        EXPECT_EQ(got[1], 0xABCDEFu) << wide;
+    }
 }
 
 TEST(ScaleRowsTest, EveryPixelBecomesABlock) {
