@@ -6,6 +6,7 @@
 # rgb(51, 102, 153) and flips; its window must show exactly that colour,
 # and a key ends the program with status 0.
 set -u
+source "$(dirname "$0")/../x11/await_end.sh"
 launcher=$1
 dir=$(mktemp -d)
 pid=
@@ -18,7 +19,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$launcher" &
 pid=$!
-win=$(timeout 60 xdotool search --sync --onlyvisible --name '^gl_screen$' | head -n1)
+win=$(visible_window 60 --name '^gl_screen$')
 [ -n "$win" ] || fail "no window titled gl_screen"
 convert -size 96x64 xc:'rgb(51,102,153)' "$dir/cleared.ppm"
 n=unknown

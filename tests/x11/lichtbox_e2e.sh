@@ -48,11 +48,13 @@ size_is() { # window, WxH: waits until the window has that size
 }
 
 # The window titled lichtbox; with a size WxH, the one of that size (when
-# the program replaces its window, the old one may still be there).
+# the program replaces its window, the old one may still be there). Looks
+# every 100 ms for a minute (a first start under Wine is slow); a search
+# that failed on a vanishing window is simply repeated.
 find_window() {
   local w
-  for _ in $(seq 100); do
-    for w in $(timeout 10 xdotool search --sync --onlyvisible --name '^lichtbox$'); do
+  for _ in $(seq 600); do
+    for w in $(xdotool search --onlyvisible --name '^lichtbox$' 2>/dev/null); do
       if [ -z "${1:-}" ] || [ "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" = "$1" ]; then
         win=$w
         return 0
@@ -60,6 +62,7 @@ find_window() {
     done
     sleep 0.1
   done
+  [ -n "$pid" ] && describe_program "$pid"
   fail "no window titled lichtbox${1:+ of size $1}"
 }
 

@@ -48,8 +48,8 @@ start() { # environment assignments for the program...
 }
 
 window_of() { # the program's window, once it is shown
-  win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^lichtbox$' | head -n1)
-  [ -n "$win" ] || fail "$1: no window"
+  win=$(visible_window 30 --pid "$pid" --name '^lichtbox$')
+  [ -n "$win" ] || { describe_program "$pid"; fail "$1: no window"; }
 }
 
 no_screen='cannot open the 640 x 480 graphics window'
