@@ -12,11 +12,14 @@ public:
     virtual ~WindowPlatform() = default;
 
     // Mouse capture: button events keep coming while the cursor is outside.
-    virtual void capture_mouse() = 0;
-    virtual void release_mouse() = 0;
-    virtual bool has_capture() const = 0;
-    // Asks to be told (through EventCore::leave) when the cursor leaves.
-    virtual void track_leave() = 0;
+    // By default only remembered, for window systems that keep sending a
+    // held button's events to the window anyway.
+    virtual void capture_mouse() { captured_ = true; }
+    virtual void release_mouse() { captured_ = false; }
+    virtual bool has_capture() const { return captured_; }
+    // Asks to be told (through EventCore::leave) when the cursor leaves; by
+    // default nothing, for window systems that always report it.
+    virtual void track_leave() {}
     // Confines the cursor to the client area, or releases it.
     virtual void confine_cursor(bool on) = 0;
     // Shows or hides the cursor over the client area.
@@ -32,6 +35,9 @@ public:
     virtual void set_title(const char* title) = 0;
     // Redraws the whole client area from the page or conversion buffer.
     virtual void paint() = 0;
+
+private:
+    bool captured_ = false;
 };
 
 }  // namespace gfx::window

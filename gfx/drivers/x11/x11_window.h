@@ -113,18 +113,16 @@ public:
     // The virtual keys held down now.
     std::bitset<256> keys_down();
 
-    // WindowPlatform.
-    void capture_mouse() override { captured_ = true; }
-    void release_mouse() override { captured_ = false; }
-    bool has_capture() const override { return captured_; }
-    void track_leave() override {}
-    void confine_cursor(bool on) override;
+    // WindowPlatform. From any thread: called elsewhere than on the
+    // window's thread, these wait in the mailbox for the next pass.
+    void set_title(const char* title) override;
     void show_cursor(bool visible) override;
     void move_cursor(int32_t x, int32_t y) override;
+    void confine_cursor(bool on) override;
+    void move_window(int32_t left, int32_t top) override;
+    // On the window's thread (the event core's calls).
     bool switch_fullscreen(bool on) override;
     void window_position(int32_t* left, int32_t* top) const override;
-    void move_window(int32_t left, int32_t top) override;
-    void set_title(const char* title) override;
     void paint() override;
 
 private:
@@ -207,7 +205,6 @@ private:
     bool mapped_ = false;
     bool show_requested_ = false;
     bool activation_requested_ = false;
-    bool captured_ = false;
     bool grabbed_ = false;
     bool fullscreen_shown_ = false;  // the window manager reports full-screen
     std::bitset<256> down_;          // key codes held, for the auto-repeat mark

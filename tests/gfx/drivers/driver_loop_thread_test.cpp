@@ -49,10 +49,6 @@ TEST(PassScheduleTest, DueTimes) {
 
 class FakePlatform final : public gfx::window::WindowPlatform {
 public:
-    void capture_mouse() override {}
-    void release_mouse() override {}
-    bool has_capture() const override { return false; }
-    void track_leave() override {}
     void confine_cursor(bool) override {}
     void show_cursor(bool) override {}
     void move_cursor(int32_t, int32_t) override {}
