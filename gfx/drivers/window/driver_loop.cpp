@@ -65,7 +65,7 @@ void run_loop(DriverBinding& binding) {
                     host.lock();
                     binding.handle_input();
                     host.unlock();
-                    if (binding.pass_wanted()) schedule.bring_forward();
+                    if (binding.pass_wanted()) schedule.due_now(Clock::now());
                     break;
                 case DriverBinding::Woken::wake:
                     wake.clear();

@@ -1,8 +1,8 @@
 // The display drivers' pass loop, shared by the window bindings: a pass
 // every 10 ms under the window lock (show the changed rows, refresh the key
 // states, handle the window's input), brought forward when a new picture
-// reaches the visible page or the binding asks for one, but never closer
-// than 2 ms to the last; between passes, input is handled as it arrives.
+// reaches the visible page (but never closer than 2 ms to the last) or the
+// binding asks for one; between passes, input is handled as it arrives.
 // A binding implements DriverBinding; a driver thread runs run_driver(),
 // and a binding without a thread (the browser's) runs passes itself from
 // a PassSchedule.
@@ -46,8 +46,8 @@ public:
     enum class Woken { timeout, input, wake };
     virtual Woken wait(int32_t timeout_ms, const WakeSignal& wake) = 0;
     virtual void take_input() {}
-    // True once when the binding wants the next pass soon (its window was
-    // mapped or exposed).
+    // True once when the binding wants the next pass at once (its window
+    // was mapped or exposed).
     virtual bool pass_wanted() { return false; }
     // The loop ends early (the connection to the window system broke).
     virtual bool ended() const { return false; }
@@ -67,13 +67,16 @@ public:
     // busy.
     static constexpr auto kMinGap = std::chrono::milliseconds(2);
 
-    // A pass ended at `end`; `soon` when another is wanted soon.
-    void passed(Clock::time_point end, bool soon) {
+    // A pass ended at `end`; `again` when the binding wants another at once.
+    void passed(Clock::time_point end, bool again) {
         last_end_ = end;
-        due_ = end + (soon ? Clock::duration(kMinGap) : Clock::duration(kInterval));
+        due_ = again ? end : end + Clock::duration(kInterval);
     }
-    // A new picture, or the binding asks: due kMinGap after the last pass.
+    // A new picture: due kMinGap after the last pass.
     void bring_forward() { due_ = std::min(due_, last_end_ + Clock::duration(kMinGap)); }
+    // The binding wants a pass (its window was just mapped or exposed,
+    // which happens seldom): due now.
+    void due_now(Clock::time_point now) { due_ = std::min(due_, now); }
     Clock::time_point due() const { return due_; }
 
 private:

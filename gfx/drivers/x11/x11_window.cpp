@@ -104,12 +104,6 @@ void X11Window::create() {
     Display* d = display_;
     XInternAtoms(d, const_cast<char**>(kAtomNames), kAtomCount, False, atoms_.data());
 
-    // What the window manager offers (none under a bare X server).
-    const std::vector<Atom> supported = read_atoms(d, root_, atoms_[kNetSupported]);
-    has_wm_ = !supported.empty();
-    for (int i = 0; i < kAtomCount; ++i)
-        wm_has_[std::size_t(i)] = std::find(supported.begin(), supported.end(), atoms_[std::size_t(i)]) != supported.end();
-
     XSetWindowAttributes attrs{};
     unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask | CWBitGravity;
     attrs.background_pixel = BlackPixel(d, screen_);
@@ -171,6 +165,14 @@ void X11Window::create() {
     XFreePixmap(d, bits);
 
     XMapWindow(d, window_);
+    XFlush(d);
+
+    // What the window manager offers (none under a bare X server), asked
+    // while it maps the window.
+    const std::vector<Atom> supported = read_atoms(d, root_, atoms_[kNetSupported]);
+    has_wm_ = !supported.empty();
+    for (int i = 0; i < kAtomCount; ++i)
+        wm_has_[std::size_t(i)] = std::find(supported.begin(), supported.end(), atoms_[std::size_t(i)]) != supported.end();
     if ((state_.flags & window::kFullscreen) && !wm_supports(atoms_[kNetWmStateFullscreen]))
         XMoveResizeWindow(d, window_, 0, 0, unsigned(screen_width()), unsigned(screen_height()));
     XFlush(d);

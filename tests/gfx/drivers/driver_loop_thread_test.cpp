@@ -28,21 +28,25 @@ using namespace std::chrono_literals;
 
 TEST(PassScheduleTest, DueTimes) {
     const Clock::time_point t0{std::chrono::seconds(100)};
+    const Clock::duration later = 5ms;  // when the binding asks for a pass
     struct Case {
         const char* what;
-        bool soon;
-        bool forward;
+        bool again;    // wanted when the pass ended
+        bool picture;  // a new picture came
+        bool asked;    // the binding asked at t0 + later
         Clock::duration due;  // after t0, the end of the pass
     } const cases[] = {
-        {"a pass every interval", false, false, PassSchedule::kInterval},
-        {"wanted soon: the gap", true, false, PassSchedule::kMinGap},
-        {"a new picture: the gap", false, true, PassSchedule::kMinGap},
-        {"both: never later than the gap", true, true, PassSchedule::kMinGap},
+        {"a pass every interval", false, false, false, PassSchedule::kInterval},
+        {"wanted at the end: at once", true, false, false, Clock::duration(0)},
+        {"a new picture: the gap", false, true, false, PassSchedule::kMinGap},
+        {"asked for: at once", false, false, true, later},
+        {"a picture, then asked: the gap stays", false, true, true, PassSchedule::kMinGap},
     };
     for (const Case& c : cases) {
         PassSchedule s;
-        s.passed(t0, c.soon);
-        if (c.forward) s.bring_forward();
+        s.passed(t0, c.again);
+        if (c.picture) s.bring_forward();
+        if (c.asked) s.due_now(t0 + later);
         EXPECT_EQ(s.due() - t0, c.due) << c.what;
     }
 }
