@@ -6,11 +6,9 @@
 // The ring has its own mutex as well, so it stays consistent when a driver
 // without a real lock (the null driver) is paired with a posting thread.
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <semaphore>
-#include <thread>
 
 #include "gfx/console/input_internal.h"
 #include "gfx/core/context_internal.h"
@@ -40,7 +38,7 @@ constexpr int32_t kKeySleepStep = 50;   // key-cut sleeps test for a key this of
 constexpr int32_t kKeyCutMinimum = 100;  // shorter sleeps are never cut
 constexpr int32_t kGetkeyPause = 20;
 
-void os_sleep(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void os_sleep(int32_t ms) { wait_for(ms); }
 
 // Holds the event ring's one-count semaphore.
 class EventLockGuard {
@@ -67,6 +65,7 @@ GfxKeyQueue key_queue_snapshot() {
 
 RuntimeString* graphics_inkey() {
     if (!context()) return rt_str_temp(nullptr, 0);
+    poll_point();
     const int32_t code = gfx_take_key();
     if (code == 0) return rt_str_temp(nullptr, 0);
     if (code <= 255) {
@@ -93,6 +92,7 @@ int32_t graphics_getkey() {
 }
 
 int32_t graphics_keyhit() {
+    poll_point();
     gfx_lock();
     int32_t r;
     {
@@ -106,6 +106,7 @@ int32_t graphics_keyhit() {
 int32_t graphics_multikey(int32_t scancode) {
     GfxContext* ctx = context();
     if (!ctx || !ctx->key_state || scancode < 0 || scancode > 127) return 0;
+    poll_point();
     gfx_lock();
     const int32_t r = ctx->key_state[scancode] != 0 ? -1 : 0;
     gfx_unlock();
@@ -121,6 +122,7 @@ int32_t graphics_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* butt
     if (!clip) clip = &scratch[4];
     GfxContext* ctx = context();
     if (ctx && ctx->driver && ctx->driver->get_mouse) {
+        poll_point();
         gfx_lock();
         const int32_t r = ctx->driver->get_mouse(x, y, wheel, buttons, clip);
         gfx_unlock();

@@ -52,6 +52,17 @@ void point_rows_at_page(GfxDrawState* state, int32_t page);
 using PresentHook = void (*)();
 void set_present_hook(PresentHook hook);
 
+// How the program's thread waits. A display binding without a thread of
+// its own (the browser's) installs a hook that runs its due passes and
+// hands control to its host for ms milliseconds, or, with 0, only when the
+// program has not let it run for a while (a poll); null removes it.
+using WaitHook = void (*)(int32_t ms);
+void set_wait_hook(WaitHook hook);
+// Sleeps ms milliseconds: through the hook, or the thread sleeps.
+void wait_for(int32_t ms);
+// Where the program polls (reads keys or the mouse): the hook with 0.
+void poll_point();
+
 // Graphics versions of the page services (slots page_copy and page_set).
 int32_t graphics_page_copy(int32_t src, int32_t dst);
 int32_t graphics_page_set(int32_t work, int32_t visible);

@@ -19,7 +19,7 @@
 namespace gfx {
 namespace {
 
-inline uint32_t rotate_right(uint32_t v, unsigned bits) {
+[[maybe_unused]] inline uint32_t rotate_right(uint32_t v, unsigned bits) {
     return bits == 0 ? v : (v >> bits) | (v << (32 - bits));
 }
 

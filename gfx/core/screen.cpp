@@ -2,6 +2,7 @@
 // closing a graphics screen, the driver search and the exit handler.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -107,6 +108,9 @@ void set_title_from_program() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) path.assign(buf, std::size_t(n));
+    // Without a program file (the browser): the name the program was
+    // started by.
+    if (path.empty() && program_invocation_short_name) path = program_invocation_short_name;
     std::size_t slash = path.find_last_of('/');
 #endif
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -9,6 +9,8 @@
 #include "gfx/drivers/x11/x11_drivers.h"
 #elif defined(LICHTBOX_HAVE_WIN32)
 #include "gfx/drivers/win32/win32_drivers.h"
+#elif defined(LICHTBOX_HAVE_WEB)
+#include "gfx/drivers/web/web_drivers.h"
 #endif
 
 namespace gfx {
@@ -21,6 +23,9 @@ std::span<const GfxDriver* const> platform_drivers() {
 #elif defined(LICHTBOX_HAVE_WIN32)
     static const std::array<const GfxDriver*, 3> drivers = {&win32::directx_driver, &win32::gdi_driver,
                                                             &win32::gl_driver};
+    return drivers;
+#elif defined(LICHTBOX_HAVE_WEB)
+    static const std::array<const GfxDriver*, 1> drivers = {&web::canvas_driver};
     return drivers;
 #else
     return {};

@@ -33,7 +33,7 @@ int32_t WindowHost::start(ThreadBody body) {
     state_.mouse.buttons = 0;
     running_.store(true, std::memory_order_release);
     set_up_ = true;
-    if (state_.flags & kOpenGL) return 0;
+    if (!body) return 0;  // the window lives on the program's thread
 
     // The promise lives on the driver thread, which may still be inside
     // set_value when the verdict arrives here.

@@ -34,8 +34,8 @@ public:
     // Clears the state and stores what the driver's init received.
     void reset(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, uint32_t flags);
     // Starts the driver thread and waits for its verdict: 0 when the window
-    // is open, -1 when the thread ended. With kOpenGL no thread is started
-    // and 0 is returned.
+    // is open, -1 when the thread ended. Without a body (OpenGL screens,
+    // the browser) no thread is started and 0 is returned.
     int32_t start(ThreadBody body);
     bool running() const { return running_.load(std::memory_order_acquire); }
 
