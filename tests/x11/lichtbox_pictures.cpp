@@ -5,6 +5,9 @@
 //   r.ppm       after "r"; rg.ppm after "g"; rgR.ppm after "R" (a redraw)
 //   b2.ppm      after a click on panel button 2 (object right)
 //   info.ppm    after a click on button 8 (the info box)
+//   b2n.ppm     then, the info box gone, after "n"
+//   h0.ppm      then, after "k" until the object's height is 0
+//   h0b2.ppm    then, after a click on button 2
 // and buttons.txt with one line "B X Y" per button: a point inside it, and
 // panel.txt with one line "B LEFT TOP WIDTH HEIGHT" per button: its hit
 // area, whose edges do not count.
@@ -106,6 +109,12 @@ int main(int argc, char** argv) {
     ok = ok && write_ppm(dir + "/b2.ppm");
     g_captured = false;
     run("", {centre(8), {0, 0, 0, dir + "/info.ppm"}});
+    run("n");
+    ok = ok && write_ppm(dir + "/b2n.ppm");
+    while (s.object_h > 0) run("k");
+    ok = ok && write_ppm(dir + "/h0.ppm");
+    run("", {centre(2), {0, 0, 0, {}}});
+    ok = ok && write_ppm(dir + "/h0b2.ppm");
     gfx_screen_set(0, 0, 0, 0, 0);
     return ok && g_captured ? 0 : 1;
 }
