@@ -21,7 +21,15 @@ install_missing() {
     apt-get update -qq || return 1
     export LICHTBOX_APT_UPDATED=1
   fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" || return 1
+  local lean=()
+  [ -n "${LICHTBOX_APT_LEAN:-}" ] && lean=(--no-install-recommends)
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${lean[@]}" "${missing[@]}" || return 1
+}
+
+# install_missing without the recommended packages (for Emscripten and
+# Chromium they are a desktop's worth).
+install_missing_lean() {
+  LICHTBOX_APT_LEAN=1 install_missing "$@"
 }
 
 # What building the program needs; the tests and benchmarks need more.
@@ -40,3 +48,7 @@ FUZZ_PACKAGES=(clang libfuzzer-14-dev)
 # GoogleTest sources to build for it, and Wine (the X server and tools come
 # with X11_TEST_PACKAGES).
 WIN_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64)
+# The browser build: Emscripten with Node.js, zip for its package, and
+# Debian's Chromium for its tests (driven by the npm packages of tests/web).
+WEB_PACKAGES=(emscripten nodejs zip)
+WEB_TEST_PACKAGES=(chromium)
