@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 
 namespace lichtbox {
@@ -109,7 +110,8 @@ void SoftExtended::set_integer(bool negative, uint64_t magnitude) {
 }
 
 SoftExtended::SoftExtended(double v) {
-    const auto bits = std::bit_cast<uint64_t>(v);
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
     negative_ = (bits >> 63) != 0;
     const auto biased = int32_t((bits >> 52) & 0x7FF);
     const uint64_t fraction = bits & ((uint64_t(1) << 52) - 1);
@@ -153,7 +155,9 @@ SoftExtended::operator double() const {
                 bits |= uint64_t(top + 1023) << 52 | (r.q & ((uint64_t(1) << 52) - 1));
         }
     }
-    return std::bit_cast<double>(bits);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
 }
 
 SoftExtended operator+(SoftExtended a, SoftExtended b) {
