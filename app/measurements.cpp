@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/draw_calls.h"
+#include "app/scene_math.h"
 #include "app/simulation.h"
 
 namespace lichtbox {
@@ -29,33 +30,24 @@ void draw_dimension_line(int32_t x1, int32_t x2, int32_t y) {
 void draw_measurements() {
     const Scene& s = scene;
     constexpr int32_t row1 = 380, row2 = 400;
-    const int32_t lamp_object = s.object_x - s.lamp_x;
-    const int32_t object_wall = s.wall_x - s.object_x;
-    const int32_t lamp_wall = s.wall_x - s.lamp_x;
-    // Shadow height by similar triangles; the quotient rounds ties to even.
-    const int64_t shadow_h =
-        rt_round_int(static_cast<long double>(lamp_wall * s.object_h) / lamp_object);
+    const Measurements m = measurements_of(s);
 
-    // Each distance label sits 50 pixels left of its span's midpoint; the
-    // subscript line below it starts with a blank.
-    const double x1 = s.lamp_x + lamp_object / 2.0 - 50.0;
-    label(x1, row1 - 4, distance_text(lamp_object));
-    label(x1, row1 + 1, " L-G");
+    // Under each distance label a subscript line that starts with a blank.
+    label(m.x1, row1 - 4, distance_text(m.lamp_object));
+    label(m.x1, row1 + 1, " L-G");
     draw_dimension_line(s.lamp_x, s.object_x, row1);
 
-    const double x2 = s.object_x + object_wall / 2.0 - 50.0;
-    label(x2, row1 - 4, distance_text(object_wall));
-    label(x2, row1 + 1, " G-W ");
+    label(m.x2, row1 - 4, distance_text(m.object_wall));
+    label(m.x2, row1 + 1, " G-W ");
     draw_dimension_line(s.object_x, s.wall_x, row1);
 
-    const double x3 = s.lamp_x + lamp_wall / 2.0 - 50.0;
-    label(x3, row2, distance_text(lamp_wall));
-    label(x3, row2 + 6, " L-W");
+    label(m.x3, row2, distance_text(m.lamp_wall));
+    label(m.x3, row2 + 6, " L-W");
     draw_dimension_line(s.lamp_x, s.wall_x, row2 + 5);
 
     label(s.object_x + 20, s.lamp_y - 8, height_text(s.object_h));
     label(s.object_x + 20, s.lamp_y - 3, " G");
-    label(s.wall_x - 90, s.lamp_y + 4, height_text(shadow_h));
+    label(s.wall_x - 90, s.lamp_y + 4, height_text(m.shadow_h));
     label(s.wall_x - 90, s.lamp_y + 9, " S");
 
     label(s.lamp_x - 17, s.lamp_y - 7, "L");

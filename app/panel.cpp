@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/draw_calls.h"
+#include "app/scene_math.h"
 #include "app/simulation.h"
 
 namespace lichtbox {
@@ -14,33 +15,12 @@ namespace {
 
 constexpr int32_t BUTTON_FACE_H = 18;
 constexpr int32_t BUTTON_BEVEL = 3;
-constexpr int32_t kGlyphW = 8;
 constexpr int32_t kSpriteRows = 15;  // the 16-row cells without their bottom row
 
 constexpr uint32_t kSpriteInk = 0xFF000001u;  // not black: the shadow fill runs over it
 constexpr uint32_t kMagenta = 0xFFFF00FFu;    // the transparent method's mask colour
 constexpr uint32_t kInfoPaper = 0x00FFFFAAu;
 constexpr uint32_t kInfoRing = 0x00000000u;
-
-// A button of the panel's row: its column and width, its face colour and
-// its label.
-struct PanelButton {
-    int32_t x, w;
-    int32_t red, green, blue;
-    const char* label;
-};
-
-constexpr PanelButton kButtons[kButtonCount + 1] = {
-    {},
-    {174, 20, 220, 220, 220, "<-"},        // object left
-    {199, 20, 220, 220, 220, "->"},        // object right
-    {224, 18, 220, 220, 220, ""},          // lower (ramp)
-    {247, 18, 220, 220, 220, ""},          // higher (ramp)
-    {280, 20, 220, 220, 220, "<-"},        // wall nearer
-    {305, 20, 220, 220, 220, "->"},        // wall farther
-    {340, 76, 50, 255, 50, "Neustart"},    // restart
-    {150, 16, 0, 0, 0, nullptr},           // info (drawn as a circle)
-};
 
 // A zero-filled image buffer big enough for the capture of n characters.
 std::vector<uint32_t> sprite_buffer(int32_t n) {
@@ -66,19 +46,8 @@ void put_sprite(float x, float y, const std::vector<uint32_t>& buffer, int32_t m
             GFX_COORD_OMITTED, 0, method, routine, -1, nullptr, nullptr);
 }
 
-// Bevel shades, per channel at 64-bit mantissa precision with ties to even:
-// plain double arithmetic rounds 50 + 205 * 0.7 up to 194.
-uint32_t shade(int32_t r, int32_t g, int32_t b, double f, bool lighten) {
-    auto one = [&](int32_t c) -> uint32_t {
-        const long double v = lighten ? c + (255 - c) * static_cast<long double>(f)
-                                      : c * static_cast<long double>(f);
-        return uint32_t(rt_round_int(v));
-    };
-    return 0xFF000000u | one(r) << 16 | one(g) << 8 | one(b);
-}
-
 void draw_panel_button(int32_t index) {
-    const PanelButton& b = kButtons[index];
+    const PanelButton& b = kPanelButtons[index];
     draw_button(b.x, scene.button_row_y, b.w, b.red, b.green, b.blue, b.label);
 }
 
@@ -102,24 +71,21 @@ void draw_button(int32_t x, int32_t y, int32_t w, int32_t red, int32_t green, in
     std::vector<uint32_t> buffer = sprite_buffer(n);
     gfx_color(kBlack, face, 0);
     capture_text(label, buffer);
-    const int64_t offset = rt_round_int((w - kGlyphW * n) / 2.0L);
+    const int64_t offset = label_offset(w, label);
     gfx_page_set(PAGE_COMPOSE, PAGE_SHOWN);
     put_sprite(float(x + offset), float(y + 2), buffer, PUT_METHOD_COPY, put_copy);
 
     // Three one-pixel bands per side on and outside the face's border; the
     // later sides overwrite the earlier ones where they cross.
-    const uint32_t left = shade(red, green, blue, 0.4, true);
-    const uint32_t top = shade(red, green, blue, 0.7, true);
-    const uint32_t right = shade(red, green, blue, 0.7, false);
-    const uint32_t bottom = shade(red, green, blue, 0.5, false);
+    const Bevel bevel = bevel_of(red, green, blue);
     for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
-        line_by(float(x - i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), left, kFilled);
+        line_by(float(x - i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), bevel.left, kFilled);
     for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
-        line_by(float(x - i), float(y - i), float(w + 2 * i), 0, top, kFilled);
+        line_by(float(x - i), float(y - i), float(w + 2 * i), 0, bevel.top, kFilled);
     for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
-        line_by(float(x + w + i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), right, kFilled);
+        line_by(float(x + w + i), float(y - i), 0, float(BUTTON_FACE_H + 2 * i), bevel.right, kFilled);
     for (int32_t i = 0; i < BUTTON_BEVEL; ++i)
-        line_by(float(x - i), float(y + BUTTON_FACE_H + i), float(w + 2 * i), 0, bottom, kFilled);
+        line_by(float(x - i), float(y + BUTTON_FACE_H + i), float(w + 2 * i), 0, bevel.bottom, kFilled);
 }
 
 void draw_panel() {
@@ -129,8 +95,8 @@ void draw_panel() {
 
     scene.button_row_y = 456;
     for (int32_t i = 1; i <= kButtonCount; ++i) {
-        scene.button_x[i] = kButtons[i].x;
-        scene.button_w[i] = kButtons[i].w;
+        scene.button_x[i] = kPanelButtons[i].x;
+        scene.button_w[i] = kPanelButtons[i].w;
     }
     const int32_t row = scene.button_row_y;
 
