@@ -1,6 +1,6 @@
 // A small static web server for the browser build: serves one folder on
 // 127.0.0.1, with the MIME types the page needs, and the precompressed
-// .gz beside a file when the browser accepts gzip.
+// .gz beside a file (when it is not older) to a browser that accepts gzip.
 //   node scripts/web_server.mjs FOLDER [PORT]
 import { createServer } from 'node:http';
 import { createReadStream, statSync } from 'node:fs';
@@ -16,6 +16,13 @@ function isFile(path) {
   try { return statSync(path).isFile(); } catch { return false; }
 }
 
+// The precompressed copy of path, when there is one at least as new.
+function compressed(path) {
+  try {
+    return statSync(path + '.gz').mtimeMs >= statSync(path).mtimeMs ? path + '.gz' : null;
+  } catch { return null; }
+}
+
 // Starts serving folder; resolves to the listening server (port 0: any free one).
 export function serve(folder, port = 0) {
   const root = normalize(folder + sep);
@@ -28,8 +35,9 @@ export function serve(folder, port = 0) {
     const headers = { 'Content-Type': TYPES[extname(path)] || 'application/octet-stream', 'Cache-Control': 'no-cache',
                       'Vary': 'Accept-Encoding' };
     let file = path;
-    if (/\bgzip\b/.test(req.headers['accept-encoding'] || '') && isFile(path + '.gz')) {
-      file = path + '.gz';
+    const gz = /\bgzip\b/.test(req.headers['accept-encoding'] || '') && compressed(path);
+    if (gz) {
+      file = gz;
       headers['Content-Encoding'] = 'gzip';
     }
     headers['Content-Length'] = statSync(file).size;

@@ -39,7 +39,7 @@ async function pagePoint(page, x, y) {
 async function run(variant, browser, url) {
   const page = await browser.newPage();
   const problems = [];
-  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+  page.on('pageerror', (e) => problems.push(`page error: ${e.message} ${process.env.WEB_DEBUG ? e.stack : ''}`));
   await page.setViewport({ width: 800, height: 600 });
   const step = async (what, picture, action) => {
     if (action) await action();

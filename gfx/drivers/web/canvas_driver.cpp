@@ -43,6 +43,7 @@ EM_JS(int, lb_canvas_attach, (int w, int h, char* text), {
             c.focus();
         }
         Module._lb_pointer(pointerKinds[e.type], x, y, e.button, performance.now());
+        if (Module.lbWake) Module.lbWake();
         if (e.type === "pointerdown" || e.type === "pointerup") e.preventDefault();
     };
     var key = function(e) {
@@ -52,12 +53,17 @@ EM_JS(int, lb_canvas_attach, (int w, int h, char* text), {
                    (e.getModifierState && e.getModifierState("AltGraph") ? 8 : 0) | (e.repeat ? 16 : 0) |
                    (e.metaKey ? 32 : 0);
         if (!Module._lb_key(e.type === "keydown" ? 1 : 0, mods)) e.preventDefault();
+        if (Module.lbWake) Module.lbWake();
     };
     var wheel = function(e) {
         Module._lb_wheel(e.deltaY < 0 ? 1 : e.deltaY > 0 ? -1 : 0);
+        if (Module.lbWake) Module.lbWake();
         e.preventDefault();
     };
-    var focus = function(e) { Module._lb_focus(e.type === "focus" ? 1 : 0); };
+    var focus = function(e) {
+        Module._lb_focus(e.type === "focus" ? 1 : 0);
+        if (Module.lbWake) Module.lbWake();
+    };
     var fullscreen = function() { Module._lb_fullscreen_changed(document.fullscreenElement ? 1 : 0); };
     var on = [];
     Object.keys(pointerKinds).forEach(function(t) { on.push([c, t, pointer]); });
@@ -96,6 +102,30 @@ EM_JS(void, lb_canvas_cursor, (int visible), { Module.canvas.style.cursor = visi
 
 EM_JS(double, lb_now_ms, (), { return performance.now(); });
 
+// Waits at least min_ms and at most max_ms; input (lbWake, called by the
+// listeners) ends the wait once min_ms have passed. The program may end
+// (exit) when it goes on: that is no error of the page's.
+EM_JS(void, lb_sleep, (int min_ms, int max_ms), {
+    Asyncify.handleSleep(function(wakeUp) {
+        var start = performance.now();
+        var timer = 0;
+        var finish = function() {
+            clearTimeout(timer);
+            Module.lbWake = null;
+            try {
+                wakeUp();
+            } catch (err) {
+                if (!(err instanceof ExitStatus)) throw err;
+            }
+        };
+        timer = setTimeout(finish, max_ms);
+        Module.lbWake = function() {
+            clearTimeout(timer);
+            timer = setTimeout(finish, Math.max(0, min_ms - (performance.now() - start)));
+        };
+    });
+});
+
 namespace gfx::web {
 namespace {
 
@@ -104,6 +134,10 @@ using window::Clock;
 // A poll that finds the program has not let the browser run for this long
 // yields: a program that polls without sleeping must not freeze the page.
 constexpr double kPollYieldMs = 8;
+// After this long without input or a new picture a program is idle, and its
+// waits may last up to kIdleWaitMs.
+constexpr double kIdleAfterMs = 1000;
+constexpr int32_t kIdleWaitMs = 100;
 
 class CanvasBinding final : public window::DriverBinding, public window::WindowPlatform {
 public:
@@ -173,22 +207,27 @@ bool CanvasBinding::show() {
 CanvasBinding* g_binding = nullptr;
 window::PassSchedule g_schedule;
 double g_last_yield_ms = 0;
+double g_last_activity_ms = 0;  // input handled or a picture shown
 
 double now_ms() { return lb_now_ms(); }
 
 void run_due_pass() {
     if (!g_binding || Clock::now() < g_schedule.due()) return;
-    window::run_pass(*g_binding);
+    if (window::run_pass(*g_binding)) g_last_activity_ms = now_ms();
     g_schedule.passed(Clock::now(), g_binding->pass_wanted());
 }
 
-// Hands control to the browser for ms milliseconds; its input events are
-// handled when it gives control back.
-void yield_to_browser(int32_t ms) {
-    emscripten_sleep(unsigned(std::max(ms, 0)));
+// Hands control to the browser for at least min_ms and at most max_ms
+// milliseconds: input that comes after min_ms ends it. The input is handled
+// when the browser gives control back.
+void yield_to_browser(int32_t min_ms, int32_t max_ms) {
+    lb_sleep(std::max(min_ms, 0), std::max(max_ms, min_ms));
     g_last_yield_ms = now_ms();
     if (!g_binding) return;
-    g_binding->input().new_turn();
+    WebInput& input = g_binding->input();
+    input.new_turn();
+    if (!input.pending()) return;
+    g_last_activity_ms = g_last_yield_ms;
     window::WindowHost& host = window::WindowHost::instance();
     host.lock();
     g_binding->handle_input();
@@ -196,24 +235,38 @@ void yield_to_browser(int32_t ms) {
     if (g_binding->pass_wanted()) g_schedule.due_now(Clock::now());
 }
 
-// The program's thread waits (ms > 0) or polls (ms == 0).
+// The program's thread waits (ms > 0) or polls (ms == 0). While rows wait
+// to be shown, the waits end for the passes. A program that has been idle
+// for a while (no input, no new picture) waits longer than it asked, up to
+// kIdleWaitMs, unless input comes: a page that only waits wakes the
+// browser a few times a second rather than a hundred.
 void canvas_wait(int32_t ms) {
     run_due_pass();
     if (ms <= 0) {
-        if (now_ms() - g_last_yield_ms >= kPollYieldMs) yield_to_browser(0);
+        if (now_ms() - g_last_yield_ms >= kPollYieldMs) yield_to_browser(0, 0);
         return;
     }
     const double end = now_ms() + ms;
     for (;;) {
         const double now = now_ms();
         if (now >= end) break;
-        const double due = now + std::chrono::duration<double, std::milli>(g_schedule.due() - Clock::now()).count();
-        yield_to_browser(int32_t(std::ceil(std::min(end, std::max(due, now)) - now)));
+        window::RowBand band{};
+        double wake = end;
+        if (window::dirty_band(&band)) {
+            const double due = now + std::chrono::duration<double, std::milli>(g_schedule.due() - Clock::now()).count();
+            wake = std::min(end, std::max(due, now));
+        }
+        const bool idle = wake == end && now - g_last_activity_ms >= kIdleAfterMs;
+        const int32_t least = int32_t(std::ceil(wake - now));
+        yield_to_browser(least, idle ? std::max(least, kIdleWaitMs) : least);
         run_due_pass();
     }
 }
 
-void canvas_present() { g_schedule.bring_forward(); }
+// A new picture on the visible page: the next wait shows it. (The gap the
+// threaded drivers keep between passes spares their lock; here the program
+// itself runs the passes.)
+void canvas_present() { g_schedule.due_now(Clock::now()); }
 
 int32_t canvas_init(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, int32_t flags) {
     window::WindowHost& host = window::WindowHost::instance();
@@ -228,7 +281,7 @@ int32_t canvas_init(const char* title, int32_t w, int32_t h, int32_t depth, int3
     lichtbox::set_keyboard_layout(&binding.input().layout());
     g_binding = &binding;
     g_schedule = window::PassSchedule{};
-    g_last_yield_ms = now_ms();
+    g_last_yield_ms = g_last_activity_ms = now_ms();
     set_present_hook(canvas_present);
     set_wait_hook(canvas_wait);
     return 0;
