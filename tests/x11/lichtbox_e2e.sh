@@ -83,7 +83,7 @@ screen_is() { # WxH: waits until the X screen has that size
 }
 
 ends_with_zero() { # within a second
-  await_end "$pid" 1 || fail "still running a second after $1"
+  await_end "$pid" 1 || { describe_program "$pid"; fail "still running a second after $1"; }
   wait "$pid"
   local status=$?
   pid=

@@ -28,7 +28,7 @@ fail() { echo "FAIL: $*" >&2; [ -s "$dir/err" ] && sed 's/^/  stderr: /' "$dir/e
 # empty). $1 names the case.
 ends_with() { # case, pattern, status, start time
   local name=$1 pattern=$2 want=$3 t0=${4:-$EPOCHREALTIME}
-  await_end "$pid" 5 || fail "$name: still running 5 s later"
+  await_end "$pid" 5 || { describe_program "$pid"; fail "$name: still running 5 s later"; }
   wait "$pid"
   local status=$? lines
   pid=

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -513,10 +514,28 @@ TEST_F(X11DriverTest, NextScreenKeepsItsStateWhileTheWindowManagerLags) {
     ASSERT_EQ(gfx_screen_set_size(320, 240, 32, 1, 0, 0), 0);
     const ::Window first = our_window();
     ASSERT_TRUE(wait_until([&] { return !atoms_of(first, "_NET_FRAME_EXTENTS").empty(); }));  // managed
+    // Stopped while it holds no grab of the server: stopped during one, it
+    // would stop every client with it.
     struct Paused {
         pid_t pid;
-        explicit Paused(pid_t p) : pid(p) { kill(pid, SIGSTOP); }
+        explicit Paused(pid_t p) : pid(p) {
+            for (int i = 0; i < 100; ++i) {
+                kill(pid, SIGSTOP);
+                wait_until([&] { return process_state(pid) == 'T'; });
+                if (std::system("timeout 2 xdpyinfo >/dev/null 2>&1") == 0) return;
+                kill(pid, SIGCONT);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            ADD_FAILURE() << "the window manager never let go of the server";
+        }
         ~Paused() { kill(pid, SIGCONT); }
+        static char process_state(pid_t p) {
+            std::ifstream stat("/proc/" + std::to_string(p) + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const std::size_t close = line.rfind(')');
+            return close == std::string::npos || close + 2 >= line.size() ? '?' : line[close + 2];
+        }
     };
     ::Window second = 0;
     {
