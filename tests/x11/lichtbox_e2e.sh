@@ -26,16 +26,20 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$pictures" "$dir" || fail "the pictures could not be computed"
 
-# Waits until window $1 (cropped by $3 when given) shows exactly picture $2.
+# Waits (for at most 30 s, well inside the test's own time limit) until
+# window $1 (cropped by $3 when given) shows exactly picture $2.
 same() {
-  local n=unknown
-  for _ in $(seq 60); do
+  local n=unknown end=$((SECONDS + 30))
+  while [ $SECONDS -lt $end ]; do
     if timeout 5 import -window "$1" ${3:+-crop "$3"} +repage "$dir/shot.ppm" 2>/dev/null; then
       n=$(compare -metric AE "$dir/shot.ppm" "$2" null: 2>&1)
       [ "$n" = "0" ] && return 0
+    else
+      n="unknown (the window could not be read)"
     fi
     sleep 0.1
   done
+  [ -n "$pid" ] && describe_program "$pid"
   fail "window differs from $(basename "$2") in $n pixels"
 }
 

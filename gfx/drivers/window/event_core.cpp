@@ -114,6 +114,7 @@ void EventCore::button(int32_t bit, ButtonAction action) {
     }
     platform_.capture_mouse();
     m.buttons |= bit;
+    m.pressed |= bit;
     post(make_event(action == ButtonAction::down ? GFX_EVENT_BUTTON_DOWN : GFX_EVENT_DOUBLE_CLICK, bit));
 }
 
@@ -131,6 +132,7 @@ void EventCore::activate(bool activated, bool minimized) {
     st_.active = activated && !minimized;
     if (GfxContext* ctx = gfx_context(); ctx && ctx->key_state) std::memset(ctx->key_state, 0, 128);
     st_.mouse.buttons = 0;
+    st_.mouse.pressed = 0;
     mark_all_rows();
     if (!st_.active && st_.mouse.inside) {
         post(make_event(GFX_EVENT_MOUSE_LEAVE));
@@ -188,12 +190,13 @@ void EventCore::refresh_key_states(const std::bitset<256>& vk_down) {
     }
 }
 
-int32_t EventCore::get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) const {
+int32_t EventCore::get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) {
     if (!st_.active || !st_.mouse.in_client) return -1;
     *x = st_.mouse.x;
     *y = st_.mouse.y;
     *wheel = st_.mouse.wheel;
-    *buttons = st_.mouse.buttons;
+    *buttons = st_.mouse.buttons | st_.mouse.pressed;
+    st_.mouse.pressed = 0;
     *clip = st_.mouse_clip ? 1 : 0;
     return 0;
 }

@@ -72,7 +72,9 @@ public:
     void refresh_key_states(const std::bitset<256>& vk_down);
 
     // Shared driver operations.
-    int32_t get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) const;
+    // The buttons held, and those pressed since the last call: a press
+    // released before the program looked is reported once.
+    int32_t get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip);
     void set_mouse(int32_t x, int32_t y, int32_t cursor, int32_t clip);
     int32_t set_position(int32_t x, int32_t y);
 

@@ -31,6 +31,7 @@ int32_t WindowHost::start(ThreadBody body) {
     state_.mouse_clip = false;
     state_.mouse.wheel = 0;
     state_.mouse.buttons = 0;
+    state_.mouse.pressed = 0;
     running_.store(true, std::memory_order_release);
     set_up_ = true;
     if (!body) return 0;  // the window lives on the program's thread

@@ -49,6 +49,9 @@ constexpr int32_t partner_depth(int32_t depth) {
 
 struct MouseState {
     int32_t buttons = 0;
+    // Buttons pressed since get_mouse last reported them: a click shorter
+    // than the program's polling is still seen (once).
+    int32_t pressed = 0;
     int32_t wheel = 0;   // +1 per notch up, -1 per notch down
     int32_t hwheel = 0;  // +1 per notch right, -1 per notch left
     int32_t x = 0;       // client position of the last move

@@ -136,6 +136,28 @@ TEST_F(EventCoreTest, CaptureStaysWhileAnotherButtonIsHeld) {
     }
 }
 
+// A click released before the program looked is reported once, as held.
+TEST_F(EventCoreTest, AShortClickIsSeenOnceByTheNextRead) {
+    int32_t x, y, wheel, buttons = -1, clip;
+    core.button(gfx::window::kButtonLeft, ButtonAction::down);
+    core.button(gfx::window::kButtonLeft, ButtonAction::up);
+    ASSERT_EQ(core.get_mouse(&x, &y, &wheel, &buttons, &clip), 0);
+    EXPECT_EQ(buttons, gfx::window::kButtonLeft);
+    core.get_mouse(&x, &y, &wheel, &buttons, &clip);
+    EXPECT_EQ(buttons, 0);
+    // A held button stays held; a deactivation forgets the click.
+    core.button(gfx::window::kButtonRight, ButtonAction::down);
+    core.get_mouse(&x, &y, &wheel, &buttons, &clip);
+    core.get_mouse(&x, &y, &wheel, &buttons, &clip);
+    EXPECT_EQ(buttons, gfx::window::kButtonRight);
+    core.button(gfx::window::kButtonRight, ButtonAction::up);
+    core.button(gfx::window::kButtonLeft, ButtonAction::down);
+    core.activate(false, false);
+    core.activate(true, false);
+    core.get_mouse(&x, &y, &wheel, &buttons, &clip);
+    EXPECT_EQ(buttons, 0);
+}
+
 TEST_F(EventCoreTest, DeactivationClearsKeysAndButtonsMarksRowsAndLeaves) {
     core.mouse_move(1, 1, 1, 1);
     core.button(gfx::window::kButtonLeft, ButtonAction::down);
