@@ -70,6 +70,20 @@ async function run(variant, browser, url) {
     await page.keyboard.press('KeyR');
     await page.keyboard.up('ShiftLeft');
   });
+  // Alt+Enter and the page's button switch to the browser's full-screen
+  // and back; the picture stays.
+  const fullscreen = (on) => page.waitForFunction((on) => !!document.fullscreenElement === on, { timeout: 10000 }, on);
+  for (const toggle of [() => page.keyboard.down('AltLeft').then(() => page.keyboard.press('Enter'))
+                                   .then(() => page.keyboard.up('AltLeft')),
+                        () => page.click('#full')]) {
+    await toggle();
+    await fullscreen(true);
+    await toggle();
+    await fullscreen(false);
+    await page.evaluate(() => document.getElementById('canvas').focus());
+  }
+  await waitForPicture(page, expected('rgR'), `${variant}: after full-screen and back`);
+  console.log(`${variant}: Alt+Enter and the full-screen button: full-screen and back`);
   await step('click on button 2', 'b2', () => button(2));
   await step('click on button 8', 'info', () => button(8));
   await step('click beside the buttons', 'b2', () => click(10, 10));
