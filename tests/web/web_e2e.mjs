@@ -40,7 +40,10 @@ async function run(variant, browser, url) {
   const page = await browser.newPage();
   const problems = [];
   page.on('pageerror', (e) => problems.push(`page error: ${e.message} ${process.env.WEB_DEBUG ? e.stack : ''}`));
-  await page.setViewport({ width: 800, height: 600 });
+  // The offline page in a larger window: the picture twice the size,
+  // centred, and clicks mapped back through the scaling.
+  const viewport = variant === 'offline' ? { width: 1400, height: 1000 } : { width: 800, height: 600 };
+  await page.setViewport(viewport);
   const step = async (what, picture, action) => {
     if (action) await action();
     await waitForPicture(page, expected(picture), `${variant}: ${what}`);
@@ -63,6 +66,14 @@ async function run(variant, browser, url) {
 
   await page.goto(url);
   await step('start', 'start');
+  const scale = Math.floor(Math.min(viewport.width / 640, viewport.height / 480));
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    return [r.left, r.top, r.width, r.height];
+  });
+  const want = [(viewport.width - 640 * scale) / 2, (viewport.height - 480 * scale) / 2, 640 * scale, 480 * scale];
+  if (box.some((v, i) => Math.abs(v - want[i]) > 0.5))
+    throw new Error(`${variant}: the canvas sits at ${box}, not ${want} (scale ${scale}, centred)`);
   await step('key r', 'r', () => page.keyboard.press('KeyR'));
   await step('key g', 'rg', () => page.keyboard.press('KeyG'));
   await step('key R', 'rgR', async () => {
