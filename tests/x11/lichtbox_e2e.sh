@@ -51,14 +51,16 @@ size_is() { # window, WxH: waits until the window has that size
   fail "window size $(xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'), not $2"
 }
 
-# The window titled lichtbox; with a size WxH, the one of that size (when
-# the program replaces its window, the old one may still be there). Looks
-# every 100 ms for a minute (a first start under Wine is slow); a search
-# that failed on a vanishing window is simply repeated.
+# The window titled lichtbox; with a size WxH, the one of that size, and
+# with a window id besides, another than that one (when the program replaces
+# its window, the old one may still be there for a moment, even of the same
+# size). Looks every 100 ms for a minute (a first start under Wine is slow);
+# a search that failed on a vanishing window is simply repeated.
 find_window() {
   local w
   for _ in $(seq 600); do
     for w in $(xdotool search --onlyvisible --name '^lichtbox$' 2>/dev/null); do
+      [ "$w" = "${2:-}" ] && continue
       if [ -z "${1:-}" ] || [ "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" = "$1" ]; then
         win=$w
         return 0
@@ -148,11 +150,11 @@ if [ "$fullscreen" = mode ]; then
   xdotool key alt+Return
   screen_is 640x480
   same root "$dir/b2.ppm"
-  find_window 640x480  # the full-screen window, made active for the key
+  find_window 640x480 "$win"  # the full-screen window, made active for the key
   timeout 10 xdotool windowactivate --sync "$win" || fail "the full-screen window did not become active"
   xdotool key alt+Return
   screen_is "${sw}x${sh}"
-  find_window 640x480
+  find_window 640x480 "$win"
   same "$win" "$dir/b2.ppm"
 else
   xdotool key alt+Return
