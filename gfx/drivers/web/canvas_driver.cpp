@@ -42,7 +42,7 @@ EM_JS(int, lb_canvas_attach, (int w, int h, char* text), {
             try { c.setPointerCapture(e.pointerId); } catch (err) {}
             c.focus();
         }
-        Module._lb_pointer(pointerKinds[e.type], x, y, e.button, performance.now());
+        Module._lb_pointer(pointerKinds[e.type], x, y, e.button, e.pointerType !== "mouse" ? 1 : 0, performance.now());
         if (Module.lbWake) Module.lbWake();
         if (e.type === "pointerdown" || e.type === "pointerup") e.preventDefault();
     };
@@ -353,7 +353,7 @@ EMSCRIPTEN_KEEPALIVE int lb_key(int down, int mods) {
     return 0;
 }
 
-EMSCRIPTEN_KEEPALIVE void lb_pointer(int kind, int x, int y, int button, double time_ms) {
+EMSCRIPTEN_KEEPALIVE void lb_pointer(int kind, int x, int y, int button, int lifts, double time_ms) {
     using namespace gfx::web;
     if (!g_binding) return;
     const GfxContext* ctx = gfx_context();
@@ -362,6 +362,7 @@ EMSCRIPTEN_KEEPALIVE void lb_pointer(int kind, int x, int y, int button, double 
     p.x = x;
     p.y = y;
     p.button = button;
+    p.lifts = lifts != 0;
     p.inside = ctx && x >= 0 && y >= 0 && x < ctx->w && y < ctx->h * std::max(ctx->scanline_size, 1);
     p.time_ms = time_ms;
     g_binding->input().add_pointer(p);

@@ -198,6 +198,9 @@ void WebInput::handle_key(window::EventCore& core, const WebKey& k) {
 }
 
 bool WebInput::handle_pointer(window::EventCore& core, const WebPointer& p) {
+    // A finger or pen leaves as it lifts, often before the program has read
+    // its tap; like a mouse at rest it stays where it was.
+    if (p.kind == PointerKind::leave && p.lifts) return false;
     core.set_in_client(p.inside);
     switch (p.kind) {
         case PointerKind::enter:

@@ -31,6 +31,7 @@ struct WebPointer {
     int32_t x = 0, y = 0;  // page pixels (the canvas's CSS scaling taken out)
     int32_t button = 0;    // for down and up: 0 main, 1 middle, 2 secondary
     bool inside = true;    // on the picture
+    bool lifts = false;    // a finger or pen, which leaves as it lifts
     double time_ms = 0;    // for double clicks
 };
 

@@ -126,11 +126,12 @@ TEST_F(WebInputTest, AltEnterSwitchesFullScreenAndKeysFollowFocus) {
 }
 
 TEST_F(WebInputTest, AButtonChangesOncePerTurn) {
-    // A tap: a press and its release arrive together.
-    for (PointerKind kind : {PointerKind::down, PointerKind::up}) {
+    // A finger's tap: its press, its release and its leaving arrive together.
+    for (PointerKind kind : {PointerKind::down, PointerKind::up, PointerKind::leave}) {
         WebPointer p;
         p.kind = kind;
         p.x = 120, p.y = 450;
+        p.lifts = true;
         input_.add_pointer(p);
     }
     input_.new_turn();
@@ -143,6 +144,18 @@ TEST_F(WebInputTest, AButtonChangesOncePerTurn) {
     input_.handle(core());
     EXPECT_EQ(st_.mouse.buttons, 0);
     EXPECT_FALSE(input_.pending());
+    // The program reads the tap only now: the finger has left, yet the
+    // press is reported where it was.
+    int32_t x = 0, y = 0, wheel = 0, buttons = 0, clip = 0;
+    ASSERT_EQ(core().get_mouse(&x, &y, &wheel, &buttons, &clip), 0);
+    EXPECT_EQ(buttons, gfx::window::kButtonLeft);
+    EXPECT_EQ(y, 450);
+    // A mouse that leaves is outside.
+    WebPointer away;
+    away.kind = PointerKind::leave;
+    input_.add_pointer(away);
+    input_.handle(core());
+    EXPECT_EQ(core().get_mouse(&x, &y, &wheel, &buttons, &clip), -1);
 }
 
 }  // namespace
