@@ -74,8 +74,13 @@ public:
         gfx::window::clear_dirty_rows();
         return shown;
     }
-    void handle_input() override { handled += input.exchange(0); }
-    void take_input() override { ++taken; }
+    // Input is handled once taken, as the X11 binding reads events from
+    // the server before the lock.
+    void handle_input() override { handled += took.exchange(0); }
+    void take_input() override {
+        ++taken;
+        took += input.exchange(0);
+    }
     Woken wait(int32_t timeout_ms, const gfx::window::WakeSignal& wake) override {
         const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
         while (Clock::now() < end) {
@@ -94,7 +99,7 @@ public:
 
     std::atomic<bool> opens{true};
     std::atomic<bool> end_loop{false};
-    std::atomic<int> input{0}, handled{0}, taken{0}, wakes{0}, stops{0}, closes{0};
+    std::atomic<int> input{0}, took{0}, handled{0}, taken{0}, wakes{0}, stops{0}, closes{0};
 
 private:
     static bool raised(const gfx::window::WakeSignal& wake) {
