@@ -62,7 +62,13 @@ long=$(head -c 10000 /dev/zero | tr '\0' 'x')
 for value in Vulkan "" "$long"; do
   start ZRGFX="$value"
   window_of "ZRGFX of ${#value} characters"
-  xdotool key --window "$win" e
+  # xdotool presses and releases in two steps; when the program ends on
+  # the press, the release finds the window gone and xdotool dies, leaving
+  # "e" held down in the server, which then swallows the next press of "e"
+  # (the next case's program never saw its key, once in about 450 starts).
+  # The key is released here whatever became of xdotool.
+  xdotool key --window "$win" e 2>/dev/null
+  xdotool keyup e
   ends_with "ZRGFX=\"${value:0:10}\" (${#value} characters)" "" 0
 done
 
