@@ -85,6 +85,9 @@ screen_is() { # WxH: waits until the X screen has that size
     [ "$now" = "$1" ] && return 0
     sleep 0.05
   done
+  echo "-- focus $(xdotool getwindowfocus 2>&1), active $(xdotool getactivewindow 2>&1), windows titled lichtbox:" \
+       "$(xdotool search --name '^lichtbox$' 2>/dev/null | tr '\n' ' ')" >&2
+  [ -n "$pid" ] && describe_program "$pid"
   fail "screen size $now, not $1"
 }
 
