@@ -56,11 +56,6 @@ constexpr NumpadKey kNumpad[] = {
     {'3', 0x51, 0x63, 0x22}, {'0', 0x52, 0x60, 0x2D},
 };
 
-// Set-1 scancodes of the letter keys A..Z.
-constexpr uint8_t kLetterScancodes[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17,
-                                          0x24, 0x25, 0x26, 0x32, 0x31, 0x18, 0x19, 0x10, 0x13,
-                                          0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
-
 // The first virtual key of the scancode table's row for a scancode.
 int32_t vk_by_position(int32_t scancode) {
     for (const lichtbox::ScancodeRow& row : lichtbox::scancode_table) {
@@ -95,10 +90,12 @@ int32_t button_bit(int32_t button) {
 
 KeyPlace key_place(const std::string& code, const std::string& key) {
     const std::string_view c = code;
+    // Letters and digits: their virtual key is the character, and the
+    // scancode table knows where it sits.
     if (c.size() == 4 && starts_with(c, "Key") && c[3] >= 'A' && c[3] <= 'Z')
-        return {kLetterScancodes[c[3] - 'A'], false, c[3]};
+        return {gfx_vk_to_scancode(c[3]), false, c[3]};
     if (c.size() == 6 && starts_with(c, "Digit") && c[5] >= '0' && c[5] <= '9')
-        return {c[5] == '0' ? 0x0B : c[5] - '1' + 0x02, false, c[5]};
+        return {gfx_vk_to_scancode(c[5]), false, c[5]};
     if (starts_with(c, "F") && c.size() <= 3) {
         const int n = std::atoi(code.c_str() + 1);
         if (n >= 1 && n <= 10) return {0x3B + n - 1, false, 0x70 + n - 1};
