@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "gfx/drivers/convert/blitters.h"
+#include "gfx/drivers/win32/display_mode.h"
 #include "gfx/drivers/win32/win32_drivers.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/win32/win32_window.h"
@@ -88,7 +89,7 @@ void dx_close() {
         release(g_dx.clipper);
         release(g_dx.palette);
         if (fullscreen()) {
-            g_dx.ddraw->RestoreDisplayMode();
+            restore_desktop_mode([] { g_dx.ddraw->RestoreDisplayMode(); });
             g_dx.ddraw->SetCooperativeLevel(win.handle(), DDSCL_NORMAL);
         }
         release(g_dx.ddraw);
@@ -133,6 +134,7 @@ IDirectDraw2* create_ddraw(const Library& lib, GUID* device) {
 // The exclusive mode for the page: the page size, or the partner depth,
 // or the next taller standard height; the image is centred vertically.
 bool set_fullscreen_mode(const window::WindowState& st) {
+    remember_desktop_mode();
     for (int32_t height = st.h;;) {
         const DWORD vga = st.w == 320 && height == 200 && st.depth == 8 ? DDSDM_STANDARDVGAMODE : 0;
         for (const int32_t depth : {st.depth, window::partner_depth(st.depth)}) {

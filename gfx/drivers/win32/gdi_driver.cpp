@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx/drivers/convert/blitters.h"
+#include "gfx/drivers/win32/display_mode.h"
 #include "gfx/drivers/win32/win32_drivers.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/win32/win32_window.h"
@@ -69,7 +70,7 @@ void gdi_close() {
     g_gdi.conversion = {};
     g_gdi.blitter = nullptr;
     if (win.handle()) {
-        if (state().flags & window::kFullscreen) ChangeDisplaySettingsA(nullptr, 0);
+        if (state().flags & window::kFullscreen) restore_desktop_mode();
         win.destroy();
     }
     if (g_gdi.palette) DeleteObject(g_gdi.palette);

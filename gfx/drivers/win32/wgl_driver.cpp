@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/drivers/win32/display_mode.h"
 #include "gfx/drivers/win32/win32_drivers.h"
 #include "gfx/drivers/win32/win32_libs.h"
 #include "gfx/drivers/win32/win32_window.h"
@@ -225,7 +226,7 @@ bool gl_window_style() {
 
 // The window-level exit: the display mode back, the window hidden.
 void gl_window_hide() {
-    if (state().flags & window::kFullscreen) ChangeDisplaySettingsA(nullptr, 0);
+    if (state().flags & window::kFullscreen) restore_desktop_mode();
     ShowWindow(Win32Window::instance().handle(), SW_HIDE);
 }
 
@@ -237,7 +238,7 @@ void gl_exit() {
             g_gl.wgl.delete_context(g_gl.context);
         }
         if (g_gl.dc) ReleaseDC(win.handle(), g_gl.dc);
-        if (win.handle() && (state().flags & window::kFullscreen)) ChangeDisplaySettingsA(nullptr, 0);
+        if (win.handle() && (state().flags & window::kFullscreen)) restore_desktop_mode();
         window::WindowHost::instance().attach(nullptr);
         win.destroy();
     }

@@ -1,6 +1,5 @@
 // The window-based drivers' thread and start: the Win32 window in the
-// shared driver loop, the driver's init and exit, the system palette, the
-// display modes and the mode switch of full-screen windows.
+// shared driver loop, the driver's init and exit, the system palette.
 #include <windows.h>
 
 #include <algorithm>
@@ -77,17 +76,6 @@ std::array<PALETTEENTRY, 256> system_palette(const window::WindowState& st) {
         entries[i] = PALETTEENTRY{BYTE(e), BYTE(e >> 8), BYTE(e >> 16), PC_NOCOLLAPSE};
     }
     return entries;
-}
-
-bool set_display_mode(const window::WindowState& st) {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmPelsWidth = DWORD(st.w);
-    mode.dmPelsHeight = DWORD(st.h);
-    mode.dmBitsPerPel = DWORD(st.depth);
-    mode.dmDisplayFrequency = DWORD(st.refresh_rate);
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 }
 
 int32_t start_window_driver(const char* title, int32_t w, int32_t h, int32_t depth, int32_t refresh, int32_t flags,

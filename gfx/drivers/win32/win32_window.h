@@ -137,11 +137,6 @@ void run_window_thread(std::promise<bool>& started, const std::function<bool()>&
 // PC_NOCOLLAPSE).
 std::array<PALETTEENTRY, 256> system_palette(const window::WindowState& st);
 
-// Switches the display to st.w x st.h at st.depth bits (the refresh rate is
-// passed along but not required) for a full-screen window; false when the
-// system refuses the mode.
-bool set_display_mode(const window::WindowState& st);
-
 // A window-based driver's init: clears the window state, refuses OpenGL
 // screens, sets the window up with the driver's routines and starts the
 // driver thread with body. 0 once the window is open, -1 otherwise.
