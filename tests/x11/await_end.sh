@@ -28,8 +28,15 @@ await_end() {
 
 # describe_program PID: what a failing check prints about the program: its
 # process state, its windows (map state, parent, window-manager state) and,
-# when gdb is there and the process runs, its threads' stacks.
+# when gdb is there and the process runs, its threads' stacks. Under Wine
+# PID is the launcher, and the processes running WINE_PROGRAM are described.
 describe_program() {
+  local pid
+  for pid in "$1" ${WINE_PROGRAM:+$(pgrep -f "$(basename "$WINE_PROGRAM")")}; do
+    describe_process "$pid"
+  done
+}
+describe_process() {
   local pid=$1 w
   echo "-- program $pid: $(ps -o stat=,wchan=,etime= -p "$pid" 2>/dev/null || echo 'not running')" >&2
   for w in $(xdotool search --pid "$pid" 2>/dev/null); do
