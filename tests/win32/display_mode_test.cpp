@@ -48,9 +48,7 @@ TEST_P(DesktopModeTest, ComesBackAfterFullScreen) {
         ASSERT_EQ(ChangeDisplaySettingsA(&full, CDS_UPDATEREGISTRY | CDS_NORESET), DISP_CHANGE_SUCCESSFUL);
     }
 
-    std::function<void()> system_restore;
-    if (c.system_restore_does_nothing) system_restore = [] {};
-    gfx::win32::restore_desktop_mode(system_restore);
+    gfx::win32::restore_desktop_mode(c.system_restore_does_nothing ? std::function<void()>([] {}) : nullptr);
     EXPECT_EQ(size_of(current_display_mode()), size_of(desktop));
 
     // The registry's mode as it was, and the display in it, for what follows.
